@@ -1,0 +1,24 @@
+// The windows of the program and how one gives way to the next.
+#pragma once
+
+#include "app/app_context.h"
+
+#include <QPointer>
+
+class frm_about;
+
+class WindowNavigator : public Navigator
+{
+public:
+    explicit WindowNavigator(AppContext &ctx) : m_ctx(ctx) {}
+
+    void showLibrary() override;
+    void showChapterManager() override;
+    void showNewNovel() override;
+    void showNovelInfo() override;
+    void showAbout(QWidget *beside) override;
+
+private:
+    AppContext &m_ctx;
+    QPointer<frm_about> m_about;
+};

@@ -1,0 +1,228 @@
+#include "library/frm_dl.h"
+
+#include "app/app_context.h"
+#include "store/file_lister.h"
+#include "store/novel_file.h"
+#include "ui/prompts.h"
+#include "ui/skin.h"
+#include "ui/twips.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+
+const char *const kProductSite = "yanzhou.example.org";
+
+namespace {
+
+const QSize kCoverSize(120, 150);
+
+QPixmap decodeCover(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return {};
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > kCoverSize.width() || size.height() > kCoverSize.height()))
+        reader.setScaledSize(size.scaled(kCoverSize, Qt::KeepAspectRatio));
+    return QPixmap::fromImage(reader.read());
+}
+
+} // namespace
+
+frm_dl::frm_dl(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("frm_dl"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(appTitle());
+    setFont(QFont(QStringLiteral("宋体"), 10.5));
+
+    auto *central = new QWidget(this);
+    central->setFixedSize(tw(11430), tw(9090));
+    setCentralWidget(central);
+
+    ListView1 = new QListWidget(central);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    placeTw(ListView1, 120, 120, 11175, 8895);
+    ListView1->setFont(QFont(QStringLiteral("宋体"), 14.25));
+    ListView1->setViewMode(QListView::IconMode);
+    ListView1->setIconSize(kCoverSize);
+    ListView1->setGridSize(QSize(kCoverSize.width() + 24, kCoverSize.height() + 48));
+    ListView1->setResizeMode(QListView::Adjust);
+    ListView1->setMovement(QListView::Static);
+    ListView1->setDragEnabled(false);
+    ListView1->setDragDropMode(QAbstractItemView::NoDragDrop);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setWordWrap(true);
+    ListView1->viewport()->installEventFilter(this);
+    connect(ListView1, &QListWidget::itemDoubleClicked, this, &frm_dl::ListView1_DblClick);
+
+    file_a = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    file_a->setObjectName(QStringLiteral("file_a"));
+    new_ = file_a->addAction(QStringLiteral("新建(&N)"), this, &frm_dl::new_Click);
+    new_->setObjectName(QStringLiteral("new"));
+    delete_ = file_a->addAction(QStringLiteral("删除(&D)"), this, &frm_dl::delete_Click);
+    delete_->setObjectName(QStringLiteral("delete"));
+    infor = file_a->addAction(QStringLiteral("信息(&I)"), this, &frm_dl::infor_Click);
+    infor->setObjectName(QStringLiteral("infor"));
+    ddd = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+    ddd->setObjectName(QStringLiteral("ddd"));
+    about = ddd->addAction(QStringLiteral("关于(&A)"), this, &frm_dl::about_Click);
+    about->setObjectName(QStringLiteral("about"));
+    guanwang = ddd->addAction(QStringLiteral("官网(&W)"), this, &frm_dl::guanwang_Click);
+    guanwang->setObjectName(QStringLiteral("guanwang"));
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    Form_Load();
+}
+
+void frm_dl::Form_Load()
+{
+    applySkin(skinFilePath(m_ctx));
+    Loadnovels();
+}
+
+void frm_dl::Loadnovels()
+{
+    // A file that is not a readable novel is passed over: it never stops the
+    // loading, and entry k of the list still belongs to element k-1 of Novels.
+    const QString prefix = m_ctx.dataPrefix();
+    QStringList names;
+    ListFiles(prefix, QStringLiteral("*.mdb"), names);
+    Novels.clear();
+    ListView1->clear();
+    QPixmap defaultCover;
+    bool defaultLoaded = false;
+
+    for (const QString &name : std::as_const(names)) {
+        if (name.isEmpty())
+            continue;
+        const QString path = prefix + name;
+        Data1.setDatabaseName(path);
+        Data1.setRecordSource(QStringLiteral("信息"));
+        if (!Data1.Refresh() || !Data1.MoveFirst())
+            continue;
+        const QVariant title = Data1.value(QStringLiteral("书名"));
+        if (!title.isValid())
+            continue;
+        QPixmap cover = decodeCover(Data1.bytes(QStringLiteral("封面")));
+        if (cover.isNull()) {
+            if (!defaultLoaded) {
+                defaultCover = decodeCover([&] {
+                    QFile f(m_ctx.programFile(QStringLiteral("默认.jpg")));
+                    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+                }());
+                defaultLoaded = true;
+            }
+            cover = defaultCover;
+        }
+        auto *item = new QListWidgetItem(QIcon(cover), title.toString());
+        item->setToolTip(name);
+        ListView1->addItem(item);
+        Novels.append({int(Novels.size()) + 1, path});
+    }
+    // Hold no novel file open while the library is shown.
+    Data1.close();
+}
+
+int frm_dl::selectedIndex() const
+{
+    const QList<QListWidgetItem *> selected = ListView1->selectedItems();
+    if (selected.isEmpty())
+        return -1;
+    const int row = ListView1->row(selected.first());
+    return row < Novels.size() ? row : -1;
+}
+
+bool frm_dl::openSelected(bool chapters)
+{
+    const int i = selectedIndex();
+    if (i < 0) {
+        m_ctx.prompts->message(this, QStringLiteral("请选中一本小说后再操作！"), MsgInformation, QStringLiteral("提示"));
+        return false;
+    }
+    m_ctx.currentNovelPath = Novels[i].FilePath;
+    if (chapters)
+        m_ctx.nav->showChapterManager();
+    else
+        m_ctx.nav->showNovelInfo();
+    close();
+    return true;
+}
+
+void frm_dl::ListView1_DblClick()
+{
+    if (selectedIndex() >= 0)
+        openSelected(true);
+}
+
+void frm_dl::infor_Click()
+{
+    openSelected(false);
+}
+
+void frm_dl::new_Click()
+{
+    m_ctx.nav->showNewNovel();
+    close();
+}
+
+void frm_dl::delete_Click()
+{
+    Prompts &ask = *m_ctx.prompts;
+    const int i = selectedIndex();
+    if (i < 0) {
+        ask.message(this, QStringLiteral("请选中一本小说后再操作！"), MsgInformation, QStringLiteral("提示"));
+        return;
+    }
+    if (ListView1->count() == 1) {
+        ask.message(this, QStringLiteral("这是最后一本小说，不能删除！"), MsgInformation, QStringLiteral("提示"));
+        return;
+    }
+    if (ask.message(this, QStringLiteral("你确定要删除选中的小说吗？"), MsgAskYesNo, QStringLiteral("询问？")) != MsgYes)
+        return;
+    Data1.close();
+    QString why;
+    if (!novelfile::remove(Novels[i].FilePath, &why)) {
+        ask.message(this, QStringLiteral("无法删除小说文件，小说没有删除！\n%1").arg(why), MsgCritical, QStringLiteral("提示"));
+        return;
+    }
+    delete ListView1->takeItem(i);
+    Novels.removeAt(i);
+    for (int k = i; k < Novels.size(); ++k)
+        Novels[k].Position = k + 1;
+    ask.message(this, QStringLiteral("成功删除选中小说！"), MsgInformation, QStringLiteral("提示"));
+}
+
+void frm_dl::about_Click()
+{
+    m_ctx.nav->showAbout(this);
+}
+
+void frm_dl::guanwang_Click()
+{
+    if (m_ctx.openUrl)
+        m_ctx.openUrl(QUrl(QStringLiteral("http://") + QLatin1String(kProductSite)));
+}
+
+bool frm_dl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListView1->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() == Qt::RightButton) {
+                if (QListWidgetItem *item = ListView1->itemAt(me->position().toPoint()))
+                    ListView1->setCurrentItem(item);
+                file_a->popup(me->globalPosition().toPoint());
+                return true;
+            }
+        } else if (event->type() == QEvent::ContextMenu) {
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,19 @@
+// The system's ANSI code page (GBK): settings, imported and exported text.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace ansi {
+
+// Bytes in GBK to text. Bytes that do not form a GBK character become U+FFFD.
+QString decode(const QByteArray &bytes);
+
+// Text to GBK bytes; a character GBK cannot hold becomes "?".
+QByteArray encode(const QString &text);
+
+// Length of the longest prefix of bytes, at most maxBytes long, that does not
+// end inside a two-byte GBK character.
+int prefixLength(const QByteArray &bytes, int maxBytes);
+
+} // namespace ansi

@@ -1,0 +1,99 @@
+// The data source: a window's view of one table of one novel file, with a
+// current record, in the terms the windows use (Refresh, MoveFirst, Edit...).
+#pragma once
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+
+class QSqlQuery;
+
+class DataSource
+{
+public:
+    DataSource();
+    ~DataSource();
+    DataSource(const DataSource &) = delete;
+    DataSource &operator=(const DataSource &) = delete;
+
+    // The novel file; the file is opened by the next Refresh.
+    void setDatabaseName(const QString &path);
+    const QString &databaseName() const { return m_path; }
+    // The table the next Refresh opens: 信息, 分卷 or 小说.
+    void setRecordSource(const QString &table);
+    const QString &recordSource() const { return m_table; }
+
+    // Opens the whole table in table order; the first record becomes current.
+    // Short fields are read here, long texts and pictures only when asked for.
+    bool Refresh();
+    // Lets go of the file: no connection, no record set.
+    void close();
+    bool isOpen() const;
+
+    bool MoveFirst();
+    bool MoveLast();
+    bool Move(int count);
+    bool MoveNext();
+    bool Eof() const;
+    int RecordCount() const { return m_ids.size(); }
+    // 0-based position of the current record, -1 when none is current.
+    int AbsolutePosition() const;
+    bool hasCurrent() const;
+
+    // Makes the first record (in table order) whose field equals value current.
+    // Returns false, leaving the current record where it was, when none does.
+    bool FindFirst(const QString &field, const QVariant &value);
+
+    QVariant value(const QString &field) const;
+    QString text(const QString &field) const { return value(field).toString(); }
+    QByteArray bytes(const QString &field) const { return value(field).toByteArray(); }
+    // Length of a text field in UTF-16 code units, without reading the text
+    // into memory where the file allows it; -1 on failure.
+    int textLength(const QString &field) const;
+
+    bool Edit();
+    bool AddNew();
+    void setValue(const QString &field, const QVariant &value);
+    // Stores the record begun by Edit or AddNew, committed before it returns.
+    bool Update();
+    void CancelUpdate();
+    // Deletes the current record; no record is current until the next move.
+    bool Delete();
+
+    QString lastError() const { return m_error; }
+
+private:
+    enum class EditMode { None, Edit, AddNew };
+
+    bool open();
+    bool fail(const QString &message) const;
+    bool loadColumns();
+    int shortColumn(const QString &field) const;
+    bool hasColumn(const QString &field) const;
+    QSqlQuery &query(const QString &sql) const;
+
+    QString m_path;
+    QString m_table;
+    QString m_connection;
+    QSqlDatabase m_db;
+    bool m_utf16 = false;
+
+    // The open record set: ids in table order, short fields cached row by row.
+    QString m_setTable;
+    QStringList m_columns;
+    QStringList m_shortColumns;
+    QString m_idColumn; // the column that aliases rowid, if any
+    QVector<qint64> m_ids;
+    QVector<QVariant> m_cache; // m_ids.size() * m_shortColumns.size()
+    int m_pos = -1;
+    bool m_deleted = false;
+
+    EditMode m_mode = EditMode::None;
+    QVector<QPair<QString, QVariant>> m_pending;
+
+    mutable QHash<QString, std::shared_ptr<QSqlQuery>> m_queries;
+    mutable QString m_error;
+};

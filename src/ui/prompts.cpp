@@ -1,0 +1,51 @@
+#include "ui/prompts.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+QString qtNameFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
+    return out.join(QStringLiteral(";;"));
+}
+
+MsgResult QtPrompts::message(QWidget *parent, const QString &text, int style, const QString &caption)
+{
+    const QString title = caption.isEmpty() ? appTitle() : caption;
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    if (style & 16)
+        box.setIcon(QMessageBox::Critical);
+    else if (style & 64)
+        box.setIcon(QMessageBox::Information);
+    if ((style & 7) == 4) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? MsgYes : MsgNo;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MsgOk;
+}
+
+QString QtPrompts::input(QWidget *parent, const QString &prompt, const QString &defaultText)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, appTitle(), prompt, QLineEdit::Normal, defaultText, &ok);
+    return ok ? text : QString();
+}
+
+QString QtPrompts::openFile(QWidget *parent, const QString &filter, const QString &currentName)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), currentName, qtNameFilter(filter));
+}
+
+QString QtPrompts::saveFile(QWidget *parent, const QString &filter, const QString &currentName)
+{
+    return QFileDialog::getSaveFileName(parent, QString(), currentName, qtNameFilter(filter));
+}

@@ -1,0 +1,39 @@
+#include "ui/skin.h"
+
+#include "app/app_context.h"
+#include "store/ini_reader.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+
+QString skinFilePath(const AppContext &ctx)
+{
+    const QString dir = ReadIniValue(ctx.iniPath(), QStringLiteral("Skin"), QStringLiteral("Path"),
+                                     ctx.programFile(QStringLiteral("skin")));
+    const QString name = ReadIniValue(ctx.iniPath(), QStringLiteral("Skin"), QStringLiteral("Name"),
+                                      QStringLiteral("skinh.she"));
+    return dir + QLatin1Char('/') + name;
+}
+
+bool applySkin(const QString &skinFile)
+{
+    auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+    if (!app)
+        return false;
+    QFile f(skinFile);
+    QString sheet;
+    if (f.open(QIODevice::ReadOnly | QIODevice::Text) && f.size() < 1024 * 1024)
+        sheet = QString::fromUtf8(f.readAll());
+    if (app->styleSheet() != sheet)
+        app->setStyleSheet(sheet);
+    return !sheet.isEmpty();
+}
+
+void installFontFallbacks()
+{
+    const QStringList cjk = {QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
+                             QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                             QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("AR PL UMing CN")};
+    QFont::insertSubstitutions(QStringLiteral("宋体"), cjk);
+}

@@ -1,0 +1,16 @@
+// The skin: a Qt style sheet that gives every window of the program its look.
+#pragma once
+
+#include <QString>
+
+struct AppContext;
+
+// Path of the skin file from the two Skin settings of Config.ini.
+QString skinFilePath(const AppContext &ctx);
+
+// Puts the style sheet in skinFile on the whole application. A missing or
+// unreadable file leaves the plain look. Returns true when a skin was put on.
+bool applySkin(const QString &skinFile);
+
+// Lets "宋体" and the other fonts of the design find a CJK font here.
+void installFontFallbacks();

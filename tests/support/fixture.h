@@ -1,0 +1,72 @@
+// A program directory in a temporary folder, with novels made to order.
+#pragma once
+
+#include "app/app_context.h"
+#include "test_prompts.h"
+
+#include <QByteArray>
+#include <QPair>
+#include <QTemporaryDir>
+#include <QVector>
+
+// One chapter: volume, title, text (notes default to "章节附注").
+struct ChapterSpec
+{
+    QString volume;
+    QString title;
+    QString text;
+    QString notes = QStringLiteral("章节附注");
+};
+
+struct NovelSpec
+{
+    QString title = QStringLiteral("测试小说");
+    QStringList volumes = {QStringLiteral("第一卷")};
+    QVector<ChapterSpec> chapters = {{QStringLiteral("第一卷"), QStringLiteral("第一章"), QStringLiteral("章节内容")}};
+    QByteArray cover;
+};
+
+// A navigator that only records which window was asked for.
+class RecordingNavigator : public Navigator
+{
+public:
+    void showLibrary() override { shown << QStringLiteral("frm_dl"); }
+    void showChapterManager() override { shown << QStringLiteral("frm_write"); }
+    void showNewNovel() override { shown << QStringLiteral("frm_new"); }
+    void showNovelInfo() override { shown << QStringLiteral("Form1"); }
+    void showAbout(QWidget *) override { shown << QStringLiteral("frm_about"); }
+    QStringList shown;
+};
+
+class ProgramFixture
+{
+public:
+    ProgramFixture();
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString programDir() const { return m_dir.path(); }
+    QString dataDir() const { return m_dir.path() + QStringLiteral("/data"); }
+    QString path(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
+
+    // Writes the template, 默认.jpg and the skin beside the "program".
+    void installProgramFiles();
+    // A novel file at path (any directory); returns the path.
+    QString makeNovel(const QString &path, const NovelSpec &spec = {});
+    // A novel in the data directory named file.
+    QString addNovel(const QString &file, const NovelSpec &spec = {});
+    void writeFile(const QString &path, const QByteArray &bytes);
+
+    AppContext ctx;
+    TestPrompts prompts;
+    RecordingNavigator nav;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A small real JPEG of the given size and colour.
+QByteArray makeJpeg(int width, int height, const QColor &color);
+QByteArray readAll(const QString &path);
+// Runs an SQL query on a novel file outside the program and returns the first
+// column of every row.
+QVariantList sqlColumn(const QString &path, const QString &sql);
