@@ -49,3 +49,11 @@ QString QtPrompts::saveFile(QWidget *parent, const QString &filter, const QStrin
 {
     return QFileDialog::getSaveFileName(parent, QString(), currentName, qtNameFilter(filter));
 }
+
+void showStoreError(Prompts &prompts, QWidget *parent, const QString &what, const QString &why)
+{
+    QString text = what + QStringLiteral("失败：小说文件无法读写，已经做的修改都已保存，这一步没有完成。");
+    if (!why.isEmpty())
+        text += QStringLiteral("\n（") + why + QStringLiteral("）");
+    prompts.message(parent, text, MsgCritical, QStringLiteral("提示"));
+}

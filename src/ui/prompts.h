@@ -51,3 +51,7 @@ public:
 
 // "图片文件(*.jpg)|*.jpg" as a Qt name filter list.
 QString qtNameFilter(const QString &filter);
+
+// The one message for a store operation that failed (file gone, locked,
+// read-only, damaged): says what was not done and why, and ends nothing.
+void showStoreError(Prompts &prompts, QWidget *parent, const QString &what, const QString &why);

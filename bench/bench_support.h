@@ -1,0 +1,113 @@
+// Shared pieces of the benchmarks: timing a subject beside its floor in the
+// same run, and novel files made quickly with plain SQL.
+#pragma once
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QString>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace benchsupport {
+
+template <class F>
+double seconds(F &&f)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Reports the subject's and the floor's mean time per iteration in
+// milliseconds and their ratio; the benchmark's own time is the subject's.
+inline void report(benchmark::State &state, double subjectTotal, double floorTotal)
+{
+    const double n = double(state.iterations());
+    state.counters["ms"] = subjectTotal / n * 1e3;
+    state.counters["floor_ms"] = floorTotal / n * 1e3;
+    state.counters["ratio"] = floorTotal > 0 ? subjectTotal / floorTotal : 0;
+}
+
+inline std::string readResource(const char *name)
+{
+    QFile f(QStringLiteral(YZ_RESOURCES_DIR "/") + QString::fromUtf8(name));
+    f.open(QIODevice::ReadOnly);
+    return f.readAll().toStdString();
+}
+
+inline bool exec(sqlite3 *db, const std::string &sql)
+{
+    char *err = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::fprintf(stderr, "sql: %s\n", err ? err : "?");
+        sqlite3_free(err);
+        return false;
+    }
+    return true;
+}
+
+// A novel file with the program's schema: volumes x chaptersPerVolume
+// chapters of chapterChars Chinese characters each, appended volume by volume,
+// and a cover of coverBytes bytes.
+inline bool makeNovel(const QString &path, const QString &title, int volumes, int chaptersPerVolume,
+                      int chapterChars, const QByteArray &cover)
+{
+    QFile::remove(path);
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
+        return false;
+    bool ok = exec(db, readResource("schema.sql")) && exec(db, "BEGIN");
+    sqlite3_stmt *st = nullptr;
+    ok = ok && sqlite3_prepare_v2(db, "INSERT INTO 信息 VALUES (?, '作者', '角色', '说明', '大纲', ?)", -1, &st, nullptr) == SQLITE_OK;
+    if (ok) {
+        const QByteArray t = title.toUtf8();
+        sqlite3_bind_text(st, 1, t.constData(), t.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(st, 2, cover.constData(), cover.size(), SQLITE_TRANSIENT);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+        sqlite3_finalize(st);
+    }
+    QString text;
+    text.reserve(chapterChars);
+    for (int i = 0; i < chapterChars; ++i)
+        text += QChar(0x4E00 + (i * 7919) % 20000);
+    for (int v = 0; ok && v < volumes; ++v) {
+        const QByteArray vol = QStringLiteral("第%1卷").arg(v + 1).toUtf8();
+        ok = sqlite3_prepare_v2(db, "INSERT INTO 分卷 VALUES (?)", -1, &st, nullptr) == SQLITE_OK;
+        sqlite3_bind_text(st, 1, vol.constData(), vol.size(), SQLITE_TRANSIENT);
+        ok = ok && sqlite3_step(st) == SQLITE_DONE;
+        sqlite3_finalize(st);
+        ok = ok && sqlite3_prepare_v2(db, "INSERT INTO 小说 (所属分卷, 章节名称, 章节内容, 章节附注) VALUES (?, ?, ?, '章节附注')", -1, &st, nullptr) == SQLITE_OK;
+        for (int c = 0; ok && c < chaptersPerVolume; ++c) {
+            const QByteArray name = QStringLiteral("第%1章").arg(v * chaptersPerVolume + c + 1).toUtf8();
+            sqlite3_bind_text(st, 1, vol.constData(), vol.size(), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, name.constData(), name.size(), SQLITE_TRANSIENT);
+            sqlite3_bind_text16(st, 3, text.utf16(), int(text.size() * 2), SQLITE_STATIC);
+            ok = sqlite3_step(st) == SQLITE_DONE;
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+    }
+    ok = ok && exec(db, "COMMIT");
+    sqlite3_close(db);
+    return ok;
+}
+
+} // namespace benchsupport
+
+// A main that gives the benchmarks a QApplication (offscreen unless a display
+// is asked for).
+#define YZ_BENCH_MAIN()                                                                                      \
+    int main(int argc, char **argv)                                                                          \
+    {                                                                                                        \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                                  \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                                                         \
+        QApplication app(argc, argv);                                                                        \
+        benchmark::Initialize(&argc, argv);                                                                  \
+        benchmark::RunSpecifiedBenchmarks();                                                                 \
+        benchmark::Shutdown();                                                                               \
+        return 0;                                                                                            \
+    }
