@@ -52,7 +52,7 @@ QString QtPrompts::saveFile(QWidget *parent, const QString &filter, const QStrin
 
 void showStoreError(Prompts &prompts, QWidget *parent, const QString &what, const QString &why)
 {
-    QString text = what + QStringLiteral("失败：小说文件无法读写，已经做的修改都已保存，这一步没有完成。");
+    QString text = what + QStringLiteral("失败！无法读写小说文件，请检查文件是否存在、是否只读或被其他程序占用。");
     if (!why.isEmpty())
         text += QStringLiteral("\n（") + why + QStringLiteral("）");
     prompts.message(parent, text, MsgCritical, QStringLiteral("提示"));
