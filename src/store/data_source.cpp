@@ -1,12 +1,14 @@
 #include "store/data_source.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
+#include <sqlite3.h>
 
 namespace {
 
@@ -109,6 +111,27 @@ bool DataSource::open()
     m_utf16 = pragma.exec(QStringLiteral("PRAGMA encoding")) && pragma.next()
               && pragma.value(0).toString().startsWith(QLatin1String("UTF-16"));
     pragma.finish();
+    return true;
+}
+
+bool DataSource::fileMoved() const
+{
+    // SQLite keeps writing into a file that was deleted or renamed while open,
+    // and such writes are lost: ask it whether the path still names our file.
+    const QVariant handle = m_db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
+    int moved = 0;
+    return db && sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
+bool DataSource::writable()
+{
+    if (!isOpen())
+        return fail(QStringLiteral("小说文件没有打开"));
+    if (fileMoved())
+        return fail(QStringLiteral("小说文件已被删除或移走：%1").arg(m_path));
     return true;
 }
 
@@ -375,6 +398,8 @@ bool DataSource::Update()
         if (!hasColumn(p.first))
             return fail(QStringLiteral("没有字段“%1”").arg(p.first));
     }
+    if (!writable())
+        return false;
 
     if (mode == EditMode::Edit) {
         if (!hasCurrent())
@@ -446,6 +471,8 @@ bool DataSource::Delete()
 {
     if (!hasCurrent())
         return fail(QStringLiteral("没有当前记录"));
+    if (!writable())
+        return false;
     QSqlQuery &q = query(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_setTable)));
     q.addBindValue(m_ids[m_pos]);
     const bool ok = q.exec();

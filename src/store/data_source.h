@@ -58,6 +58,7 @@ public:
     bool AddNew();
     void setValue(const QString &field, const QVariant &value);
     // Stores the record begun by Edit or AddNew, committed before it returns.
+    // Fails when the file was deleted or moved away since it was opened.
     bool Update();
     void CancelUpdate();
     // Deletes the current record; no record is current until the next move.
@@ -70,6 +71,9 @@ private:
 
     bool open();
     bool fail(const QString &message) const;
+    bool fileMoved() const;
+    // False, with the reason, when a write could not reach the novel file.
+    bool writable();
     bool loadColumns();
     int shortColumn(const QString &field) const;
     bool hasColumn(const QString &field) const;

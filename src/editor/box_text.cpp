@@ -1,0 +1,50 @@
+#include "editor/box_text.h"
+
+#include <QTextDocument>
+
+namespace boxtext {
+
+namespace {
+
+const QChar kBlockBreak(QChar::ParagraphSeparator);
+const QLatin1String kCrLf("\r\n");
+
+} // namespace
+
+QString text(const QTextDocument *doc)
+{
+    // The raw text keeps every character as typed (toPlainText would turn
+    // no-break spaces into spaces); only the block breaks need writing out.
+    QString raw = doc->toRawText();
+    if (doc->blockCount() > 1)
+        raw.replace(kBlockBreak, kCrLf);
+    return raw;
+}
+
+int length(const QTextDocument *doc)
+{
+    // characterCount() holds one break per block, the last one included.
+    return doc->characterCount() - 1 + doc->blockCount() - 1;
+}
+
+QString normalized(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    const int n = int(text.size());
+    for (int i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            out += kCrLf;
+        } else if (c == QLatin1Char('\n') || c == kBlockBreak) {
+            out += kCrLf;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace boxtext

@@ -1,0 +1,21 @@
+// The text of a text box as the novel file keeps it: line breaks as carriage
+// return and line feed, so that a line break counts two characters.
+#pragma once
+
+#include <QString>
+
+class QTextDocument;
+
+namespace boxtext {
+
+// The whole text of the box, line breaks as "\r\n".
+QString text(const QTextDocument *doc);
+
+// The length of text(doc) in UTF-16 code units, without building the text.
+int length(const QTextDocument *doc);
+
+// A text with every line break ("\r\n", lone "\r" or "\n") written as the box
+// gives it back: what text() returns after the text was put into a box.
+QString normalized(const QString &text);
+
+} // namespace boxtext

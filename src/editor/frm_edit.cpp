@@ -1,0 +1,502 @@
+#include "editor/frm_edit.h"
+
+#include "app/app_context.h"
+#include "editor/box_text.h"
+#include "store/ansi_codec.h"
+#include "store/data_source.h"
+#include "ui/layout_scaling.h"
+#include "ui/prompts.h"
+#include "ui/twips.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFile>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+const QString kChapterText = QStringLiteral("章节内容");
+const QString kChanged = QStringLiteral("已经修改");
+const QString kNotStored = QStringLiteral("未能保存！");
+const QString kDesignFont = QStringLiteral("宋体");
+constexpr double kDesignFontSize = 14.25;
+// The largest size a font can be asked for; larger sizes are not sizes.
+constexpr double kLargestFontSize = 1638;
+// A file larger than this is no chapter; reading it would only exhaust memory.
+constexpr qint64 kLargestImport = qint64(256) * 1024 * 1024;
+
+// Design texts and widths (twips) of the status bar panels.
+struct PanelDesign
+{
+    const char *text;
+    int width;
+};
+const PanelDesign kPanels[] = {{"功能：", 670},     {"阅读", 1440}, {"状态：", 670}, {"", 2000},
+                               {"当前时间：", 1050}, {"", 3000},     {"字数：", 670}, {"", 10000}};
+
+// A status bar panel: as wide as designed while there is room, narrower when
+// the window is, so that the panels never hold the window wider.
+class StatusPanel : public QLabel
+{
+public:
+    StatusPanel(const QString &text, int widthTwips, QWidget *parent)
+        : QLabel(text, parent), m_width(tw(widthTwips))
+    {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        setFrameShape(QFrame::NoFrame);
+    }
+    QSize sizeHint() const override { return {m_width, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+private:
+    int m_width;
+};
+
+// The number at the start of text: the longest leading decimal number with
+// "." as the decimal point whatever the locale; 0 when there is none.
+double leadingNumber(const QString &text)
+{
+    int i = 0;
+    const int n = int(text.size());
+    while (i < n && text.at(i) == QLatin1Char(' '))
+        ++i;
+    const int start = i;
+    if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
+        ++i;
+    bool digits = false;
+    while (i < n && text.at(i).isDigit() && text.at(i).unicode() < 128) {
+        ++i;
+        digits = true;
+    }
+    if (i < n && text.at(i) == QLatin1Char('.')) {
+        ++i;
+        while (i < n && text.at(i).isDigit() && text.at(i).unicode() < 128) {
+            ++i;
+            digits = true;
+        }
+    }
+    return digits ? QStringView(text).mid(start, i - start).toDouble() : 0;
+}
+
+} // namespace
+
+frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget *parent)
+    : QMainWindow(parent), CommonDialog1(QStringLiteral("文本文件(*.txt)|*.txt")), m_ctx(ctx), m_data(&data),
+      m_manager(manager)
+{
+    setObjectName(QStringLiteral("frm_edit"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QString());
+    setFont(QFont(QStringLiteral("宋体"), 9));
+
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+
+    Combo1 = new QComboBox(central);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    placeTw(Combo1, 0, 120, 1575, 300);
+
+    Text2 = new QLineEdit(QStringLiteral("9"), central);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    placeTw(Text2, 1800, 120, 735, 270);
+
+    const auto button = [central](const char *name, const QString &caption, int left) {
+        auto *b = new QPushButton(caption, central);
+        b->setObjectName(QLatin1String(name));
+        placeTw(b, left, 120, 735, 255);
+        return b;
+    };
+    Command3 = button("Command3", QStringLiteral("导入"), 10680);
+    Command4 = button("Command4", QStringLiteral("导出"), 11640);
+    Command1 = button("Command1", QStringLiteral("全屏"), 12960);
+    Command2 = button("Command2", QStringLiteral("还原"), 13920);
+    Command2->setEnabled(false);
+
+    Text1 = new QPlainTextEdit(central);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    placeTw(Text1, 0, 480, 14775, 9495);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Tab leaves the box for Picture1, which hands the focus back with a tab.
+    Text1->setTabChangesFocus(true);
+
+    Picture1 = new QWidget(central);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    placeTw(Picture1, -9999, 0, 1215, 495);
+    Picture1->setFocusPolicy(Qt::StrongFocus);
+    Picture1->installEventFilter(this);
+    setTabOrder(Text1, Picture1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+
+    buildStatusBar();
+    buildPopup();
+
+    connect(Combo1, &QComboBox::currentIndexChanged, this, &frm_edit::Combo1_Click);
+    connect(Text2, &QLineEdit::textChanged, this, &frm_edit::Text2_Change);
+    connect(Text1, &QPlainTextEdit::textChanged, this, &frm_edit::Text1_Change);
+    connect(Timer1, &QTimer::timeout, this, &frm_edit::Timer1_Timer);
+    connect(Command1, &QPushButton::clicked, this, &frm_edit::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frm_edit::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frm_edit::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &frm_edit::Command4_Click);
+    if (manager) {
+        // The data source belongs to the manager: once it is gone, nothing
+        // more can be stored, and the status bar and the close say so.
+        connect(manager, &QObject::destroyed, this, [this] { m_data = nullptr; });
+    }
+
+    resize(tw(14760), tw(9975) + StatusBar1->sizeHint().height());
+    layout()->activate();
+    Form_Load();
+    central->installEventFilter(this);
+    Timer1->start();
+}
+
+frm_edit::~frm_edit()
+{
+    Form_Unload();
+}
+
+void frm_edit::buildStatusBar()
+{
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    for (int i = 0; i < 8; ++i) {
+        auto *panel = new StatusPanel(QString::fromUtf8(kPanels[i].text), kPanels[i].width, StatusBar1);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        StatusBar1->addWidget(panel, i == 7 ? 1 : 0);
+        m_panels << panel;
+    }
+}
+
+void frm_edit::buildPopup()
+{
+    gongneng = new QMenu(QStringLiteral("功能菜单"), this);
+    gongneng->setObjectName(QStringLiteral("gongneng"));
+    // The shortcuts are shown as a reminder; while the menu is closed the
+    // text box's own keys do the editing.
+    const auto item = [this](const char *name, const QString &caption, const char *keys, void (frm_edit::*slot)()) {
+        QAction *a = gongneng->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        if (keys)
+            a->setShortcut(QKeySequence(QLatin1String(keys)));
+        if (slot)
+            connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    fuzhu = item("fuzhu", QStringLiteral("复制(&C)"), "Ctrl+C", &frm_edit::fuzhu_Click);
+    zhantie = item("zhantie", QStringLiteral("粘贴(&V)"), "Ctrl+V", &frm_edit::zhantie_Click);
+    jianqie = item("jianqie", QStringLiteral("剪切(&T)"), "Ctrl+T", &frm_edit::jianqie_Click);
+    quanxuan = item("quanxuan", QStringLiteral("全选(&S)"), "Ctrl+S", &frm_edit::quanxuan_Click);
+    chexiao = item("chexiao", QStringLiteral("撤销(&U)"), "Ctrl+U", &frm_edit::chexiao_Click);
+    gongneng->addSeparator()->setObjectName(QStringLiteral("fenge"));
+    ziliaochaxun = item("ziliaochaxun", QStringLiteral("资料查询"), nullptr, nullptr);
+    juese = item("juese", QStringLiteral("角色查询"), nullptr, nullptr);
+    gongneng->addSeparator()->setObjectName(QStringLiteral("fengess"));
+    about = item("about", QStringLiteral("关于我们"), nullptr, &frm_edit::about_Click);
+    for (QAction *a : gongneng->actions())
+        a->setShortcutContext(Qt::WidgetShortcut);
+}
+
+void frm_edit::Form_Load()
+{
+    installTextFilter(true);
+    RecordLayout(this);
+
+    const QStringList families = QFontDatabase::families();
+    {
+        const QSignalBlocker quiet(Combo1);
+        Combo1->addItems(families);
+        Combo1->setCurrentIndex(-1);
+    }
+    const int designFont = int(families.indexOf(kDesignFont));
+    if (designFont >= 0)
+        Combo1->setCurrentIndex(designFont);
+
+    QFont font = Text1->font();
+    font.setFamily(kDesignFont);
+    font.setPointSizeF(kDesignFontSize);
+    font.setWeight(QFont::Normal);
+    Text1->setFont(font);
+    Text2->setText(QString::number(kDesignFontSize));
+}
+
+void frm_edit::installTextFilter(bool on)
+{
+    // The text box's own context menu never shows: the right button opens
+    // gongneng instead, and the context-menu key opens nothing.
+    for (QObject *o : {static_cast<QObject *>(Text1), static_cast<QObject *>(Text1->viewport())}) {
+        if (on)
+            o->installEventFilter(this);
+        else
+            o->removeEventFilter(this);
+    }
+}
+
+void frm_edit::Form_Resize()
+{
+    ScaleLayout(this);
+    placeTw(Text2, 1800, 120, 735, 270);
+    Combo1->move(0, tw(120));
+}
+
+void frm_edit::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    installTextFilter(false);
+    if (m_manager)
+        m_manager->setEnabled(true);
+}
+
+QString frm_edit::panelText(int panel) const
+{
+    return panel >= 1 && panel <= m_panels.size() ? m_panels[panel - 1]->text() : QString();
+}
+
+void frm_edit::setPanelText(int panel, const QString &text)
+{
+    if (panel >= 1 && panel <= m_panels.size() && m_panels[panel - 1]->text() != text)
+        m_panels[panel - 1]->setText(text);
+}
+
+void frm_edit::Combo1_Click()
+{
+    if (Combo1->currentIndex() < 0)
+        return;
+    QFont font = Text1->font();
+    font.setFamily(Combo1->currentText());
+    Text1->setFont(font);
+}
+
+void frm_edit::Text2_Change()
+{
+    const double size = leadingNumber(Text2->text());
+    // Zero means no number; a size the box cannot take is passed over too.
+    if (size <= 0 || size > kLargestFontSize)
+        return;
+    QFont font = Text1->font();
+    font.setPointSizeF(size);
+    Text1->setFont(font);
+}
+
+void frm_edit::Text1_Change()
+{
+    // Runs on every keystroke: the count comes from the document's own
+    // figures, and the text is built once, for the store.
+    if (!m_undoing)
+        m_undoneLast = false;
+    if (Text1->isReadOnly())
+        return;
+    const QTextDocument *doc = Text1->document();
+    m_panels[7]->setText(QString::number(boxtext::length(doc)));
+    storeText();
+}
+
+bool frm_edit::storeText()
+{
+    bool stored = m_data && m_data->Edit();
+    if (stored) {
+        m_data->setValue(kChapterText, boxtext::text(Text1->document()));
+        stored = m_data->Update();
+    }
+    m_unstored = !stored;
+    setPanelText(4, stored ? kChanged : kNotStored);
+    return stored;
+}
+
+void frm_edit::Timer1_Timer()
+{
+    setPanelText(6, QDateTime::currentDateTime().toString(QStringLiteral("yyyy/M/d H:mm:ss")));
+}
+
+void frm_edit::Picture1_GotFocus()
+{
+    Text1->setFocus(Qt::TabFocusReason);
+    if (!Text1->isReadOnly())
+        Text1->insertPlainText(QStringLiteral("\t"));
+}
+
+void frm_edit::Command1_Click()
+{
+    setWindowState(Qt::WindowNoState);
+    if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
+        // Changing the flags hides a shown window; show it again at once.
+        const bool shown = isVisible();
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        if (shown)
+            show();
+    }
+    if (QScreen *s = screen()) {
+        const QRect area = s->geometry();
+        const QSize frame = frameGeometry().size() - geometry().size();
+        resize(area.size() - frame);
+        move(area.topLeft());
+    }
+    Command2->setEnabled(true);
+    Command1->setEnabled(false);
+}
+
+void frm_edit::Command2_Click()
+{
+    setWindowState(Qt::WindowMaximized);
+    Command1->setEnabled(true);
+    Command2->setEnabled(false);
+}
+
+void frm_edit::Command3_Click()
+{
+    if (Text1->isReadOnly() || !CommonDialog1.showOpen(*m_ctx.prompts, this))
+        return;
+    const QString name = CommonDialog1.fileName();
+    QFile file(name);
+    QByteArray bytes;
+    QString why;
+    if (!file.open(QIODevice::ReadOnly))
+        why = file.errorString();
+    else if (file.size() > kLargestImport)
+        why = QStringLiteral("文件太大，不是一个章节的文字");
+    else if (bytes = file.readAll(); file.error() != QFileDevice::NoError)
+        why = file.errorString();
+    if (!why.isEmpty()) {
+        m_ctx.prompts->message(this, QStringLiteral("导入失败！无法读取文件：%1\n（%2）").arg(name, why),
+                               MsgCritical, QStringLiteral("提示"));
+        return;
+    }
+    Text1->setPlainText(ansi::decode(bytes));
+}
+
+void frm_edit::Command4_Click()
+{
+    const QByteArray bytes = ansi::encode(boxtext::text(Text1->document()));
+    if (!CommonDialog1.showSave(*m_ctx.prompts, this))
+        return;
+    const QString name = CommonDialog1.fileName();
+    // Written beside and put in place when whole: a failed export leaves the
+    // old file as it was instead of half a text.
+    QSaveFile file(name);
+    file.setDirectWriteFallback(true);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return;
+    const QString why = file.errorString();
+    file.cancelWriting();
+    m_ctx.prompts->message(this, QStringLiteral("导出失败！无法写入文件：%1\n（%2）").arg(name, why), MsgCritical,
+                           QStringLiteral("提示"));
+}
+
+void frm_edit::fuzhu_Click()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    QString selected = Text1->textCursor().selectedText();
+    selected.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
+    clipboard->setText(selected);
+}
+
+void frm_edit::zhantie_Click()
+{
+    if (Text1->isReadOnly())
+        return;
+    Text1->insertPlainText(QGuiApplication::clipboard()->text());
+}
+
+void frm_edit::jianqie_Click()
+{
+    if (Text1->isReadOnly())
+        return;
+    Text1->textCursor().removeSelectedText();
+}
+
+void frm_edit::quanxuan_Click()
+{
+    Text1->selectAll();
+}
+
+void frm_edit::chexiao_Click()
+{
+    // One level, as the text box has always kept it: an undo right after an
+    // undo takes the first one back.
+    if (Text1->isReadOnly())
+        return;
+    const QTextDocument *doc = Text1->document();
+    const bool redo = m_undoneLast && doc->isRedoAvailable();
+    if (!redo && !doc->isUndoAvailable())
+        return;
+    m_undoing = true;
+    if (redo)
+        Text1->redo();
+    else
+        Text1->undo();
+    m_undoing = false;
+    m_undoneLast = !redo;
+}
+
+void frm_edit::about_Click()
+{
+    m_ctx.nav->showAbout(this);
+}
+
+void frm_edit::closeEvent(QCloseEvent *event)
+{
+    // A change the store refused is tried once more; if it still cannot be
+    // stored, the user decides whether to close and lose it.
+    if (m_unstored && !Text1->isReadOnly() && !storeText()) {
+        const QString text = QStringLiteral("本章最近的修改没有存入小说文件，关闭后这些修改将会丢失！\n"
+                                            "可以先用“导出”把文字存为文本文件。\n是否仍然关闭？");
+        if (m_ctx.prompts->message(this, text, MsgAskYesNo, QStringLiteral("警告")) != MsgYes) {
+            event->ignore();
+            return;
+        }
+    }
+    Form_Unload();
+    event->accept();
+}
+
+bool frm_edit::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (watched == Picture1) {
+        if (type == QEvent::FocusIn)
+            Picture1_GotFocus();
+    } else if (watched == centralWidget()) {
+        if (type == QEvent::Resize)
+            Form_Resize();
+    } else if (watched == Text1 || watched == Text1->viewport()) {
+        if (type == QEvent::ContextMenu)
+            return true;
+        if (type == QEvent::MouseButtonPress && watched == Text1->viewport()) {
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() == Qt::RightButton) {
+                gongneng->popup(me->globalPosition().toPoint());
+                return true;
+            }
+        }
+        // The box's own undo key goes the same one-level way as the menu's.
+        if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && watched == Text1
+            && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Undo)) {
+            if (type == QEvent::KeyPress)
+                chexiao_Click();
+            event->accept();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

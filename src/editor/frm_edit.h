@@ -1,0 +1,103 @@
+// frm_edit, the chapter editor: the text of the chapter manager's current
+// chapter in one large text box, stored into the chapter on every change,
+// with the font list, the size box, the status bar and the editor commands.
+#pragma once
+
+#include "ui/common_dialog.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QVector>
+
+struct AppContext;
+class DataSource;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+
+class frm_edit : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // data is the chapter manager's data source, standing on the chapter to
+    // edit for as long as this window is open; manager is the chapter manager
+    // window, enabled again when this window closes.
+    frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget *parent = nullptr);
+    ~frm_edit() override;
+
+    // Status bar panels, numbered from 1.
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString &text);
+
+    // False while the last change of the text is not in the novel file.
+    bool isStored() const { return !m_unstored; }
+
+    QComboBox *Combo1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QPushButton *Command1 = nullptr; // 全屏
+    QPushButton *Command2 = nullptr; // 还原
+    QPushButton *Command3 = nullptr; // 导入
+    QPushButton *Command4 = nullptr; // 导出
+    QPlainTextEdit *Text1 = nullptr;
+    QWidget *Picture1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    CommonDialog CommonDialog1;
+    QMenu *gongneng = nullptr;
+    QAction *fuzhu = nullptr;
+    QAction *zhantie = nullptr;
+    QAction *jianqie = nullptr;
+    QAction *quanxuan = nullptr;
+    QAction *chexiao = nullptr;
+    QAction *ziliaochaxun = nullptr;
+    QAction *juese = nullptr;
+    QAction *about = nullptr;
+
+public slots:
+    void Combo1_Click();
+    void Text2_Change();
+    void Text1_Change();
+    void Timer1_Timer();
+    void Picture1_GotFocus();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void fuzhu_Click();
+    void zhantie_Click();
+    void jianqie_Click();
+    void quanxuan_Click();
+    void chexiao_Click();
+    void about_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void buildPopup();
+    void buildStatusBar();
+    // Writes the whole text into the current chapter; false when the store
+    // refused, and the status bar then says so.
+    bool storeText();
+    void installTextFilter(bool on);
+
+    AppContext &m_ctx;
+    DataSource *m_data;
+    QPointer<QWidget> m_manager;
+    QVector<QLabel *> m_panels;
+    bool m_unstored = false;
+    bool m_unloaded = false;
+    // The last change of the text was an undo: the next undo takes it back.
+    bool m_undoneLast = false;
+    bool m_undoing = false;
+};

@@ -1,0 +1,84 @@
+#include "open_chapter.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <QUuid>
+
+namespace {
+
+NovelSpec oneChapter(const QString &text, const QString &notes)
+{
+    NovelSpec spec;
+    spec.chapters = {{QStringLiteral("第一卷"), QStringLiteral("第一章"), text, notes}};
+    return spec;
+}
+
+} // namespace
+
+OpenChapter::OpenChapter(ProgramFixture &fixture, const NovelSpec &spec, int row)
+{
+    path = fixture.addNovel(QStringLiteral("小说%1.mdb").arg(QUuid::createUuid().toString(QUuid::Id128)), spec);
+    Data1.setDatabaseName(path);
+    Data1.setRecordSource(QStringLiteral("小说"));
+    if (Data1.Refresh() && Data1.MoveFirst() && (row == 0 || Data1.Move(row)))
+        id = Data1.value(QStringLiteral("编号")).toLongLong();
+}
+
+OpenChapter::OpenChapter(ProgramFixture &fixture, const QString &text, const QString &notes)
+    : OpenChapter(fixture, oneChapter(text, notes))
+{
+}
+
+QString OpenChapter::stored(const QString &field) const
+{
+    const QVariantList v = sqlColumn(path, QStringLiteral("SELECT %1 FROM 小说 WHERE 编号 = %2").arg(field).arg(id));
+    return v.isEmpty() ? QStringLiteral("<no record>") : v.first().toString();
+}
+
+qint64 OpenChapter::logSize() const
+{
+    return QFileInfo(path + QStringLiteral("-wal")).size();
+}
+
+void typeText(QWidget *widget, const QString &text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const int n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString key = text.mid(i, n);
+        i += n - 1;
+        if (key == QLatin1String("\n"))
+            QTest::keyClick(widget, Qt::Key_Return);
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, key, Qt::NoModifier);
+    }
+}
+
+FileLock::FileLock(const QString &path) : m_name(QUuid::createUuid().toString())
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(path);
+    if (db.open())
+        m_locked = QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+}
+
+FileLock::~FileLock()
+{
+    release();
+}
+
+void FileLock::release()
+{
+    if (m_name.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (m_locked)
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+    m_locked = false;
+}
