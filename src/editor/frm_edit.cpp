@@ -44,7 +44,7 @@ struct PanelDesign
     const char *text;
     int width;
 };
-const PanelDesign kPanels[] = {{"功能：", 670},     {"阅读", 1440}, {"状态：", 670}, {"", 2000},
+const PanelDesign kPanels[] = {{"功能：", 670},      {"阅读", 1440}, {"状态：", 670}, {"", 2000},
                                {"当前时间：", 1050}, {"", 3000},     {"字数：", 670}, {"", 10000}};
 
 // A status bar panel: as wide as designed while there is room, narrower when
@@ -52,8 +52,7 @@ const PanelDesign kPanels[] = {{"功能：", 670},     {"阅读", 1440}, {"状�
 class StatusPanel : public QLabel
 {
 public:
-    StatusPanel(const QString &text, int widthTwips, QWidget *parent)
-        : QLabel(text, parent), m_width(tw(widthTwips))
+    StatusPanel(const QString &text, int widthTwips, QWidget *parent) : QLabel(text, parent), m_width(tw(widthTwips))
     {
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
         setFrameShape(QFrame::NoFrame);
@@ -377,8 +376,8 @@ void frm_edit::Command3_Click()
     else if (bytes = file.readAll(); file.error() != QFileDevice::NoError)
         why = file.errorString();
     if (!why.isEmpty()) {
-        m_ctx.prompts->message(this, QStringLiteral("导入失败！无法读取文件：%1\n（%2）").arg(name, why),
-                               MsgCritical, QStringLiteral("提示"));
+        m_ctx.prompts->message(this, QStringLiteral("导入失败！无法读取文件：%1\n（%2）").arg(name, why), MsgCritical,
+                               QStringLiteral("提示"));
         return;
     }
     Text1->setPlainText(ansi::decode(bytes));
@@ -490,8 +489,8 @@ bool frm_edit::eventFilter(QObject *watched, QEvent *event)
             }
         }
         // The box's own undo key goes the same one-level way as the menu's.
-        if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && watched == Text1
-            && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Undo)) {
+        if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && watched == Text1 &&
+            static_cast<QKeyEvent *>(event)->matches(QKeySequence::Undo)) {
             if (type == QEvent::KeyPress)
                 chexiao_Click();
             event->accept();
