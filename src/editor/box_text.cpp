@@ -15,10 +15,22 @@ QString text(const QTextDocument *doc)
 {
     // The raw text keeps every character as typed (toPlainText would turn
     // no-break spaces into spaces); only the block breaks need writing out.
-    QString raw = doc->toRawText();
-    if (doc->blockCount() > 1)
-        raw.replace(kBlockBreak, kCrLf);
-    return raw;
+    // This runs on every keystroke: one search and one copy per line.
+    const QString raw = doc->toRawText();
+    const int breaks = doc->blockCount() - 1;
+    if (breaks <= 0)
+        return raw;
+    QString out;
+    out.reserve(raw.size() + breaks);
+    const QStringView view(raw);
+    qsizetype from = 0;
+    for (qsizetype at = view.indexOf(kBlockBreak); at >= 0; at = view.indexOf(kBlockBreak, from)) {
+        out.append(view.mid(from, at - from));
+        out.append(kCrLf);
+        from = at + 1;
+    }
+    out.append(view.mid(from));
+    return out;
 }
 
 int length(const QTextDocument *doc)
