@@ -252,8 +252,10 @@ void frm_edit::installTextFilter(bool on)
 void frm_edit::Form_Resize()
 {
     ScaleLayout(this);
+    // The font boxes keep their design places; the font list keeps its size
+    // too, so that it never grows over the size box beside it.
     placeTw(Text2, 1800, 120, 735, 270);
-    Combo1->move(0, tw(120));
+    placeTw(Combo1, 0, 120, 1575, 300);
 }
 
 void frm_edit::Form_Unload()
