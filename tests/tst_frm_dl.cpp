@@ -68,7 +68,9 @@ private slots:
         for (int i = 0; i < w.Novels.size(); ++i)
             QCOMPARE(w.Novels[i].Position, i + 1);
         // The broken cover shows the default cover instead of nothing.
-        QVERIFY(!w.ListView1->item(1)->icon().isNull());
+        const QImage shown = w.ListView1->item(1)->icon().pixmap(QSize(120, 150)).toImage();
+        QVERIFY(!shown.isNull());
+        QCOMPARE(shown.size(), QSize(120, 150));
         QVERIFY(fx.prompts.calls.isEmpty());
         // Reading never changes a file that is not a novel.
         QCOMPARE(QFileInfo(fx.dataDir() + QStringLiteral("/b-zero.mdb")).size(), 0);
@@ -235,6 +237,29 @@ private slots:
         }
         QCOMPARE(shown, 1);
         QVERIFY(w.isVisible());
+    }
+
+    void skinComesFromTheSkinSettingsAndAMissingOneLeavesThePlainLook()
+    {
+        ProgramFixture fx;
+        fx.installProgramFiles();
+        {
+            frm_dl w(fx.ctx);
+            QCOMPARE(qApp->styleSheet(), QString::fromUtf8(readAll(fx.path(QStringLiteral("skin/skinh.she")))));
+        }
+        QDir().mkpath(fx.path(QStringLiteral("其他皮肤")));
+        fx.writeFile(fx.path(QStringLiteral("其他皮肤/夜.she")), "QWidget { color: #123456; }");
+        fx.writeFile(fx.path(QStringLiteral("Config.ini")),
+                     ansi::encode("[Skin]\nPath=" + fx.path(QStringLiteral("其他皮肤")) + "\nName=夜.she\n"));
+        {
+            frm_dl w(fx.ctx);
+            QCOMPARE(qApp->styleSheet(), QStringLiteral("QWidget { color: #123456; }"));
+        }
+        fx.writeFile(fx.path(QStringLiteral("Config.ini")), "[Skin]\nName=none.she\n");
+        {
+            frm_dl w(fx.ctx);
+            QVERIFY(qApp->styleSheet().isEmpty());
+        }
     }
 
     void webSiteGoesToTheBrowser()
