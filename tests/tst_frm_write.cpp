@@ -457,6 +457,19 @@ private slots:
                  (QStringList{"第一卷a1", "第二卷b1", "第一卷a2", "第二卷b2"}));
     }
 
+    void windowGoesWhileRenaming()
+    {
+        open(threeVolumes());
+        w->TreeView1->setCurrentItem(node(QStringLiteral("第一卷")));
+        w->TreeView1->setFocus();
+        QTest::keyClick(w->TreeView1, Qt::Key_F2);
+        auto *editor = w->TreeView1->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->insert(QStringLiteral("半途"));
+        delete w;
+        QCOMPARE(texts(novel, QStringLiteral("SELECT 分卷 FROM 分卷")), (QStringList{"第一卷", "第二卷", "第三卷"}));
+    }
+
     void renameChapterChangesOnlyItsTitle()
     {
         open(threeVolumes());

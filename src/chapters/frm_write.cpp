@@ -56,9 +56,12 @@ public:
         connect(this, &QAbstractItemDelegate::closeEditor, this, &TreeLabelDelegate::editorClosed);
     }
 
+    // The window is going: its handlers must no longer be called.
+    void release() { m_owner = nullptr; }
+
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
     {
-        QTreeWidgetItem *node = nodeAt(index);
+        QTreeWidgetItem *node = m_owner ? nodeAt(index) : nullptr;
         bool cancel = node == nullptr;
         if (node)
             m_owner->TreeView1_BeforeLabelEdit(node, cancel);
@@ -89,7 +92,7 @@ private:
     void editorClosed()
     {
         const QPersistentModelIndex index = std::exchange(m_confirmed, QPersistentModelIndex());
-        QTreeWidgetItem *node = nodeAt(index);
+        QTreeWidgetItem *node = m_owner ? nodeAt(index) : nullptr;
         if (!node)
             return;
         bool cancel = false;
@@ -177,6 +180,13 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
         a->setEnabled(false);
 
     Form_Load();
+}
+
+frm_write::~frm_write()
+{
+    // An editor still open in the tree is closed after this window's own
+    // members are gone.
+    m_labelEditor->release();
 }
 
 QAction *frm_write::addMenuItem(QMenu *menu, const char *name, const QString &caption)
@@ -335,12 +345,9 @@ void frm_write::TreeView1_Click()
     QTreeWidgetItem *node = selectedNode();
     if (!node || node->parent())
         return;
-    Data1.setRecordSource(kChapters);
     ListView1->clear();
-    if (!Data1.Refresh()) {
-        storeFailed(QStringLiteral("读取章节列表"), Data1.lastError());
+    if (!openSet(kChapters, QStringLiteral("读取章节列表")))
         return;
-    }
     // "序号" is the chapter's place in the whole chapter table.
     const QString name = node->text(0);
     const int n = Data1.RecordCount();
@@ -378,16 +385,22 @@ void frm_write::ListView1_MouseDown(Qt::MouseButton button, const QPoint &global
         zhangjiecaozuo->popup(globalPos);
 }
 
+bool frm_write::openSet(const QString &table, const QString &what)
+{
+    Data1.setRecordSource(table);
+    if (Data1.Refresh())
+        return true;
+    storeFailed(what, Data1.lastError());
+    return false;
+}
+
 bool frm_write::positionOnSelectedRow()
 {
     QTreeWidgetItem *row = selectedRow();
     if (!row)
         return false;
-    Data1.setRecordSource(kChapters);
-    if (!Data1.Refresh()) {
-        storeFailed(QStringLiteral("读取章节"), Data1.lastError());
+    if (!openSet(kChapters, QStringLiteral("读取章节")))
         return false;
-    }
     Data1.MoveFirst();
     const qint64 id = keyId(nodeKey(row));
     // A row whose chapter is gone must not leave the first chapter of the
@@ -403,11 +416,8 @@ void frm_write::xinjianfenjuan_Click()
 {
     Prompts &ask = *m_ctx.prompts;
     const QString what = QStringLiteral("新建分卷");
-    Data1.setRecordSource(kVolumes);
-    if (!Data1.Refresh()) {
-        storeFailed(what, Data1.lastError());
+    if (!openSet(kVolumes, what))
         return;
-    }
     const QString name = ask.input(this, QStringLiteral("请输入分卷名 格式：第n卷 分卷标题"), QString());
     if (name.isEmpty()) {
         ask.message(this, QStringLiteral("没有输入分卷名！添加失败！"), MsgCritical, QString());
@@ -440,11 +450,8 @@ void frm_write::shanchufenjuan_Click()
     if (ask.message(this, QStringLiteral("你确定要删除该分卷吗？该操作讲删除该分卷下所有章节，且该操作不可还原！"),
                     MsgAskYesNo, QStringLiteral("询问？")) != MsgYes)
         return;
-    Data1.setRecordSource(kVolumes);
-    if (!Data1.Refresh()) {
-        storeFailed(what, Data1.lastError());
+    if (!openSet(kVolumes, what))
         return;
-    }
     if (Data1.RecordCount() == 1) {
         ask.message(this, QStringLiteral("这是最后一卷，不可以删除，您可以将其修改！"), MsgInformation, kNotice);
         return;
@@ -452,11 +459,8 @@ void frm_write::shanchufenjuan_Click()
     QTreeWidgetItem *volume = node->parent() ? node->parent() : node;
     const QString name = nodeKey(volume);
 
-    Data1.setRecordSource(kChapters);
-    if (!Data1.Refresh()) {
-        storeFailed(what, Data1.lastError());
+    if (!openSet(kChapters, what))
         return;
-    }
     int owned = 0;
     Data1.MoveFirst();
     for (int i = 0; i < Data1.RecordCount(); ++i, Data1.MoveNext())
@@ -506,13 +510,8 @@ void frm_write::shanchu_Click()
 {
     Prompts &ask = *m_ctx.prompts;
     const QString what = QStringLiteral("删除章节");
-    if (Data1.recordSource() != kChapters) {
-        Data1.setRecordSource(kChapters);
-        if (!Data1.Refresh()) {
-            storeFailed(what, Data1.lastError());
-            return;
-        }
-    }
+    if (Data1.recordSource() != kChapters && !openSet(kChapters, what))
+        return;
     if (Data1.RecordCount() == 1) {
         ask.message(this, QStringLiteral("这是最后一章，不可以删除，您可以将其修改！"), MsgInformation, kNotice);
         return;
@@ -542,22 +541,15 @@ void frm_write::shanchu_Click()
 
 void frm_write::TreeView1_BeforeLabelEdit(QTreeWidgetItem *node, bool &cancel)
 {
-    if (!node->parent()) {
-        Data1.setRecordSource(kVolumes);
-        if (!Data1.Refresh()) {
-            storeFailed(QStringLiteral("修改分卷名"), Data1.lastError());
-            cancel = true;
-            return;
-        }
+    const bool volume = !node->parent();
+    if (!openSet(volume ? kVolumes : kChapters, volume ? QStringLiteral("修改分卷名") : QStringLiteral("修改章节名"))) {
+        cancel = true;
+        return;
+    }
+    if (volume) {
         Data1.FindFirst(kVolumeName, node->text(0));
         m_oldVolumeName = node->text(0);
     } else {
-        Data1.setRecordSource(kChapters);
-        if (!Data1.Refresh()) {
-            storeFailed(QStringLiteral("修改章节名"), Data1.lastError());
-            cancel = true;
-            return;
-        }
         Data1.MoveFirst();
         Data1.FindFirst(kId, keyId(nodeKey(node)));
     }
@@ -585,11 +577,8 @@ bool frm_write::renameVolume(QTreeWidgetItem *node, const QString &newName)
         ask.message(this, QStringLiteral("没有输入分卷名！修改失败！"), MsgCritical, QString());
         return false;
     }
-    Data1.setRecordSource(kVolumes);
-    if (!Data1.Refresh()) {
-        storeFailed(what, Data1.lastError());
+    if (!openSet(kVolumes, what))
         return false;
-    }
     if (Data1.FindFirst(kVolumeName, newName)) {
         ask.message(this, QStringLiteral("不能输入重名分卷，请修改！"), MsgCritical, QString());
         return false;
@@ -598,9 +587,7 @@ bool frm_write::renameVolume(QTreeWidgetItem *node, const QString &newName)
         ask.message(this, QStringLiteral("找不到该分卷，修改失败！"), MsgCritical, QString());
         return false;
     }
-    Data1.Edit();
-    Data1.setValue(kVolumeName, newName);
-    if (!Data1.Update()) {
+    if (!storeField(kVolumeName, newName)) {
         storeFailed(what, Data1.lastError());
         return false;
     }
@@ -611,9 +598,7 @@ bool frm_write::renameVolume(QTreeWidgetItem *node, const QString &newName)
     for (int i = 0; stored && i < Data1.RecordCount(); ++i, Data1.MoveNext()) {
         if (Data1.text(kOwner) != oldName)
             continue;
-        Data1.Edit();
-        Data1.setValue(kOwner, newName);
-        stored = Data1.Update();
+        stored = storeField(kOwner, newName);
     }
     if (!stored) {
         // The volume record has its new name already; show what the file
@@ -633,25 +618,25 @@ bool frm_write::renameVolume(QTreeWidgetItem *node, const QString &newName)
 bool frm_write::renameChapter(QTreeWidgetItem *node, const QString &newTitle)
 {
     const QString what = QStringLiteral("修改章节名");
-    Data1.setRecordSource(kChapters);
-    if (!Data1.Refresh()) {
-        storeFailed(what, Data1.lastError());
+    if (!openSet(kChapters, what))
         return false;
-    }
     Data1.MoveFirst();
     if (!Data1.FindFirst(kId, keyId(nodeKey(node)))) {
         m_ctx.prompts->message(this, QStringLiteral("找不到该章节，修改失败！"), MsgCritical, QString());
         return false;
     }
-    if (Data1.text(kTitle) == newTitle)
+    if (Data1.text(kTitle) == newTitle || storeField(kTitle, newTitle))
         return true;
-    Data1.Edit();
-    Data1.setValue(kTitle, newTitle);
-    if (!Data1.Update()) {
-        storeFailed(what, Data1.lastError());
+    storeFailed(what, Data1.lastError());
+    return false;
+}
+
+bool frm_write::storeField(const QString &field, const QVariant &value)
+{
+    if (!Data1.Edit())
         return false;
-    }
-    return true;
+    Data1.setValue(field, value);
+    return Data1.Update();
 }
 
 bool frm_write::eventFilter(QObject *watched, QEvent *event)

@@ -21,6 +21,7 @@ class frm_write : public QWidget
     Q_OBJECT
 public:
     explicit frm_write(AppContext &ctx, QWidget *parent = nullptr);
+    ~frm_write() override;
 
     // Fills the empty tree from the novel named by CurrentNovelPath.
     void LoadChapters();
@@ -75,6 +76,8 @@ private:
     // Reads every volume and chapter through Data1 and replaces the tree with
     // them; on a store failure the tree is left as it was.
     bool rebuildTree();
+    // Points Data1 at table and refreshes it; reports a failure as what.
+    bool openSet(const QString &table, const QString &what);
     // Makes the chapter of the selected list row current in Data1; says so
     // when it cannot.
     bool positionOnSelectedRow();
@@ -83,6 +86,8 @@ private:
     QTreeWidgetItem *chapterNode(const QString &key) const;
     void removeListRows(const QStringList &keys);
     bool renameVolume(QTreeWidgetItem *node, const QString &newName);
+    // Changes one field of Data1's current record and stores it.
+    bool storeField(const QString &field, const QVariant &value);
     bool renameChapter(QTreeWidgetItem *node, const QString &newTitle);
     void storeFailed(const QString &what, const QString &why);
 
