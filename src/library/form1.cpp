@@ -4,6 +4,7 @@
 #include "library/info_boxes.h"
 #include "store/novel_file.h"
 #include "ui/controls.h"
+#include "ui/elided_label.h"
 #include "ui/prompts.h"
 
 #include <QLabel>
@@ -35,14 +36,14 @@ Form1::Form1(AppContext &ctx, QWidget *parent)
     Label4 = placeControl<QLabel>(this, QStringLiteral("Label4"), QStringLiteral("说明："), 120, 1680, 1215, 255);
     Label5 = placeControl<QLabel>(this, QStringLiteral("Label5"), QStringLiteral("大纲"), 120, 2160, 1215, 255);
     Label6 = placeControl<QLabel>(this, QStringLiteral("Label6"), QStringLiteral("封面："), 120, 6120, 615, 255);
-    Label7 = placeControl<QLabel>(this, QStringLiteral("Label7"), QString(), 720, 6120, 3255, 255);
+    Label7 = placeControl<ElidedLabel>(this, QStringLiteral("Label7"), QString(), 720, 6120, 3255, 255);
 
     Text1 = placeControl<QLineEdit>(this, QStringLiteral("Text1"), 720, 120, 3735, 375);
     Text2 = placeControl<QLineEdit>(this, QStringLiteral("Text2"), 720, 600, 3735, 375);
     Text3 = placeControl<QLineEdit>(this, QStringLiteral("Text3"), 720, 1080, 3735, 375);
     Text4 = placeControl<QLineEdit>(this, QStringLiteral("Text4"), 720, 1560, 3735, 375);
     Text5 = makeOutlineBox(this, 120, 2400, 4335, 3615);
-    Command1 = placeControl<QPushButton>(this, QStringLiteral("Command1"), QStringLiteral("--"), 4080, 6120, 375, 375);
+    Command1 = makeCoverButton(this, QStringLiteral("--"), 4080, 6120, 375, 375);
     Command2 =
         placeControl<QPushButton>(this, QStringLiteral("Command2"), QStringLiteral("保存"), 120, 6600, 1215, 495);
     Command3 =

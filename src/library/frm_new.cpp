@@ -5,6 +5,7 @@
 #include "store/file_lister.h"
 #include "store/novel_file.h"
 #include "ui/controls.h"
+#include "ui/elided_label.h"
 #include "ui/layout_scaling.h"
 #include "ui/prompts.h"
 
@@ -36,7 +37,7 @@ frm_new::frm_new(AppContext &ctx, QWidget *parent)
     Label4 = placeControl<QLabel>(this, QStringLiteral("Label4"), QStringLiteral("说明："), 120, 1800, 615, 255);
     Label5 = placeControl<QLabel>(this, QStringLiteral("Label5"), QStringLiteral("大纲"), 120, 2280, 615, 255);
     Label6 = placeControl<QLabel>(this, QStringLiteral("Label6"), QStringLiteral("封面："), 120, 6360, 615, 255);
-    Label7 = placeControl<QLabel>(this, QStringLiteral("Label7"), QString(), 720, 6360, 3015, 255);
+    Label7 = placeControl<ElidedLabel>(this, QStringLiteral("Label7"), QString(), 720, 6360, 3015, 255);
     Label8 =
         placeControl<QLabel>(this, QStringLiteral("Label8"),
                              QStringLiteral("图片尺寸最好是120 * 150，否则显示出来的效果不好"), 120, 6720, 4335, 255);
@@ -46,8 +47,7 @@ frm_new::frm_new(AppContext &ctx, QWidget *parent)
     Text3 = placeControl<QLineEdit>(this, QStringLiteral("Text3"), 720, 1200, 3735, 375);
     Text4 = placeControl<QLineEdit>(this, QStringLiteral("Text4"), 720, 1680, 3735, 375);
     Text5 = makeOutlineBox(this, 120, 2520, 4335, 3615);
-    Command1 =
-        placeControl<QPushButton>(this, QStringLiteral("Command1"), QStringLiteral("选择"), 3840, 6240, 615, 375);
+    Command1 = makeCoverButton(this, QStringLiteral("选择"), 3840, 6240, 615, 375);
     Command2 =
         placeControl<QPushButton>(this, QStringLiteral("Command2"), QStringLiteral("创建"), 120, 7080, 1215, 495);
     Command3 =

@@ -3,6 +3,7 @@
 #include "ui/controls.h"
 
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextDocument>
 
 QPlainTextEdit *makeOutlineBox(QWidget *parent, double left, double top, double width, double height)
@@ -11,6 +12,13 @@ QPlainTextEdit *makeOutlineBox(QWidget *parent, double left, double top, double 
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setTabChangesFocus(true);
     return box;
+}
+
+QPushButton *makeCoverButton(QWidget *parent, const QString &text, double left, double top, double width, double height)
+{
+    auto *button = placeControl<QPushButton>(parent, QStringLiteral("Command1"), text, left, top, width, height);
+    button->setStyleSheet(QStringLiteral("padding: 0px;"));
+    return button;
 }
 
 QString storedText(const QPlainTextEdit *box)
