@@ -3,6 +3,7 @@
 // a cover it cannot read.
 #include "dir_snapshot.h"
 #include "fixture.h"
+#include "window_checks.h"
 #include "library/form1.h"
 #include "library/frm_dl.h"
 
@@ -28,7 +29,6 @@ private slots:
     void cleanup();
 
     void opensAsDesigned();
-    void controlsSitWhereDesigned_data();
     void controlsSitWhereDesigned();
     void focusStartsInOutlineAndTabGoesUp();
     void showsTheNovelAndItsCover();
@@ -113,64 +113,28 @@ void tst_form1::opensAsDesigned()
     QVERIFY(w->isEnabled());
 }
 
-void tst_form1::controlsSitWhereDesigned_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QRect>("twips");
-    QTest::newRow("Label1") << "Label1"
-                            << "名称：" << QRect(120, 240, 1215, 255);
-    QTest::newRow("Label2") << "Label2"
-                            << "角色：" << QRect(120, 720, 1215, 255);
-    QTest::newRow("Label3") << "Label3"
-                            << "作者：" << QRect(120, 1200, 1215, 255);
-    QTest::newRow("Label4") << "Label4"
-                            << "说明：" << QRect(120, 1680, 1215, 255);
-    QTest::newRow("Label5") << "Label5"
-                            << "大纲" << QRect(120, 2160, 1215, 255);
-    QTest::newRow("Label6") << "Label6"
-                            << "封面：" << QRect(120, 6120, 615, 255);
-    QTest::newRow("Label7") << "Label7"
-                            << "" << QRect(720, 6120, 3255, 255);
-    QTest::newRow("Text1") << "Text1"
-                           << "" << QRect(720, 120, 3735, 375);
-    QTest::newRow("Text3") << "Text3"
-                           << "" << QRect(720, 1080, 3735, 375);
-    QTest::newRow("Text5") << "Text5"
-                           << "" << QRect(120, 2400, 4335, 3615);
-    QTest::newRow("Command1") << "Command1"
-                              << "--" << QRect(4080, 6120, 375, 375);
-    QTest::newRow("Command2") << "Command2"
-                              << "保存" << QRect(120, 6600, 1215, 495);
-    QTest::newRow("Command3") << "Command3"
-                              << "取消" << QRect(3240, 6600, 1215, 495);
-}
-
 void tst_form1::controlsSitWhereDesigned()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QRect, twips);
     open();
-    auto *control = w->findChild<QWidget *>(name);
-    QVERIFY(control);
-    QCOMPARE(control->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
-    if (!text.isEmpty())
-        QCOMPARE(control->property("text").toString(), text);
+    const QVector<DesignedControl> design = {
+        {"Label1", "名称：", {120, 240, 1215, 255}},   {"Label2", "角色：", {120, 720, 1215, 255}},
+        {"Label3", "作者：", {120, 1200, 1215, 255}},  {"Label4", "说明：", {120, 1680, 1215, 255}},
+        {"Label5", "大纲", {120, 2160, 1215, 255}},    {"Label6", "封面：", {120, 6120, 615, 255}},
+        {"Label7", "", {720, 6120, 3255, 255}},        {"Text1", "", {720, 120, 3735, 375}},
+        {"Text2", "", {720, 600, 3735, 375}},          {"Text3", "", {720, 1080, 3735, 375}},
+        {"Text4", "", {720, 1560, 3735, 375}},         {"Text5", "", {120, 2400, 4335, 3615}},
+        {"Command1", "--", {4080, 6120, 375, 375}},    {"Command2", "保存", {120, 6600, 1215, 495}},
+        {"Command3", "取消", {3240, 6600, 1215, 495}},
+    };
+    const QString mismatches = designMismatches(w, design);
+    QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches));
 }
 
 void tst_form1::focusStartsInOutlineAndTabGoesUp()
 {
     open();
-    QApplication::setActiveWindow(w);
-    QVERIFY(QTest::qWaitForWindowActive(w));
-    QTRY_COMPARE(QApplication::focusWidget(), w->Text5);
-    QStringList order;
-    for (int i = 0; i < 8; ++i) {
-        order << QApplication::focusWidget()->objectName();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    QCOMPARE(order, QStringList({"Text5", "Text4", "Text3", "Text2", "Text1", "Command1", "Command2", "Command3"}));
+    QCOMPARE(tabWalk(w, 9),
+             QStringList({"Text5", "Text4", "Text3", "Text2", "Text1", "Command1", "Command2", "Command3", "Text5"}));
 }
 
 void tst_form1::showsTheNovelAndItsCover()

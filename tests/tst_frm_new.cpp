@@ -2,6 +2,7 @@
 // chosen through the file dialog, every message answered through the prompts.
 #include "dir_snapshot.h"
 #include "fixture.h"
+#include "window_checks.h"
 #include "library/frm_new.h"
 #include "store/novel_file.h"
 #include "ui/layout_scaling.h"
@@ -39,7 +40,6 @@ private slots:
     void cleanup();
 
     void opensAsDesigned();
-    void controlsSitWhereDesigned_data();
     void controlsSitWhereDesigned();
     void tabGoesThroughBoxesThenButtons();
 
@@ -134,65 +134,28 @@ void tst_frm_new::opensAsDesigned()
     QCOMPARE(layoutTag(w->Text5), QStringLiteral("120 2520 4335 3615 "));
 }
 
-void tst_frm_new::controlsSitWhereDesigned_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QRect>("twips");
-    QTest::newRow("Label1") << "Label1"
-                            << "名称：" << QRect(120, 360, 615, 255);
-    QTest::newRow("Label2") << "Label2"
-                            << "角色：" << QRect(120, 840, 615, 255);
-    QTest::newRow("Label3") << "Label3"
-                            << "作者：" << QRect(120, 1320, 615, 255);
-    QTest::newRow("Label4") << "Label4"
-                            << "说明：" << QRect(120, 1800, 615, 255);
-    QTest::newRow("Label5") << "Label5"
-                            << "大纲" << QRect(120, 2280, 615, 255);
-    QTest::newRow("Label6") << "Label6"
-                            << "封面：" << QRect(120, 6360, 615, 255);
-    QTest::newRow("Label7") << "Label7"
-                            << "" << QRect(720, 6360, 3015, 255);
-    QTest::newRow("Text1") << "Text1"
-                           << "" << QRect(720, 240, 3735, 375);
-    QTest::newRow("Text4") << "Text4"
-                           << "" << QRect(720, 1680, 3735, 375);
-    QTest::newRow("Text5") << "Text5"
-                           << "" << QRect(120, 2520, 4335, 3615);
-    QTest::newRow("Command1") << "Command1"
-                              << "选择" << QRect(3840, 6240, 615, 375);
-    QTest::newRow("Command2") << "Command2"
-                              << "创建" << QRect(120, 7080, 1215, 495);
-    QTest::newRow("Command3") << "Command3"
-                              << "取消" << QRect(3240, 7080, 1215, 495);
-}
-
 void tst_frm_new::controlsSitWhereDesigned()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QRect, twips);
     open();
-    auto *control = w->findChild<QWidget *>(name);
-    QVERIFY(control);
-    QCOMPARE(control->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
-    if (!text.isEmpty())
-        QCOMPARE(control->property("text").toString(), text);
+    const QVector<DesignedControl> design = {
+        {"Label1", "名称：", {120, 360, 615, 255}},   {"Label2", "角色：", {120, 840, 615, 255}},
+        {"Label3", "作者：", {120, 1320, 615, 255}},  {"Label4", "说明：", {120, 1800, 615, 255}},
+        {"Label5", "大纲", {120, 2280, 615, 255}},    {"Label6", "封面：", {120, 6360, 615, 255}},
+        {"Label7", "", {720, 6360, 3015, 255}},       {"Label8", "", {120, 6720, 4335, 255}},
+        {"Text1", "", {720, 240, 3735, 375}},         {"Text2", "", {720, 720, 3735, 375}},
+        {"Text3", "", {720, 1200, 3735, 375}},        {"Text4", "", {720, 1680, 3735, 375}},
+        {"Text5", "", {120, 2520, 4335, 3615}},       {"Command1", "选择", {3840, 6240, 615, 375}},
+        {"Command2", "创建", {120, 7080, 1215, 495}}, {"Command3", "取消", {3240, 7080, 1215, 495}},
+    };
+    const QString mismatches = designMismatches(w, design);
+    QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches));
 }
 
 void tst_frm_new::tabGoesThroughBoxesThenButtons()
 {
     open();
-    QApplication::setActiveWindow(w);
-    QVERIFY(QTest::qWaitForWindowActive(w));
-    QTRY_COMPARE(QApplication::focusWidget(), w->Text1);
-    QStringList order;
-    for (int i = 0; i < 8; ++i) {
-        order << QApplication::focusWidget()->objectName();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    QCOMPARE(order, QStringList({"Text1", "Text2", "Text3", "Text4", "Text5", "Command1", "Command2", "Command3"}));
-    QCOMPARE(QApplication::focusWidget(), w->Text1);
+    QCOMPARE(tabWalk(w, 9),
+             QStringList({"Text1", "Text2", "Text3", "Text4", "Text5", "Command1", "Command2", "Command3", "Text1"}));
 }
 
 void tst_frm_new::createsNovelFromTemplate()

@@ -49,10 +49,7 @@ Form1::Form1(AppContext &ctx, QWidget *parent)
     Command3 =
         placeControl<QPushButton>(this, QStringLiteral("Command3"), QStringLiteral("取消"), 3240, 6600, 1215, 495);
 
-    const QList<QWidget *> tabOrder = {Text5, Text4, Text3, Text2, Text1, Command1, Command2, Command3};
-    for (int i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
-    Text5->setFocus();
+    setTabChain({Text5, Text4, Text3, Text2, Text1, Command1, Command2, Command3});
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);

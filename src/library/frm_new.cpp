@@ -53,10 +53,7 @@ frm_new::frm_new(AppContext &ctx, QWidget *parent)
     Command3 =
         placeControl<QPushButton>(this, QStringLiteral("Command3"), QStringLiteral("取消"), 3240, 7080, 1215, 495);
 
-    const QList<QWidget *> tabOrder = {Text1, Text2, Text3, Text4, Text5, Command1, Command2, Command3};
-    for (int i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
-    Text1->setFocus();
+    setTabChain({Text1, Text2, Text3, Text4, Text5, Command1, Command2, Command3});
 
     connect(Command1, &QPushButton::clicked, this, &frm_new::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frm_new::Command2_Click);

@@ -4,6 +4,7 @@
 
 #include "ui/twips.h"
 
+#include <QList>
 #include <QString>
 
 template <typename Control>
@@ -23,4 +24,14 @@ Control *placeControl(QWidget *parent, const QString &name, const QString &text,
     auto *control = placeControl<Control>(parent, name, left, top, width, height);
     control->setText(text);
     return control;
+}
+
+// Tab moves through controls in this order, and the first one has the focus
+// when the window comes up.
+inline void setTabChain(const QList<QWidget *> &controls)
+{
+    for (int i = 0; i + 1 < controls.size(); ++i)
+        QWidget::setTabOrder(controls[i], controls[i + 1]);
+    if (!controls.isEmpty())
+        controls.front()->setFocus();
 }
