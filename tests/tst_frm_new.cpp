@@ -185,7 +185,9 @@ void tst_frm_new::createsNovelFromTemplate()
     const QString made = f->dataDir() + QStringLiteral("/Blue Sky.mdb");
     QCOMPARE(sqlColumn(made, QStringLiteral("SELECT 分卷 FROM 分卷")), QVariantList{"第一卷"});
     QCOMPARE(sqlColumn(made, QStringLiteral("SELECT count(*) FROM 小说")), QVariantList{1});
-    QCOMPARE(readAll(f->path(QStringLiteral("空数据库.mdb"))), templateBytes);
+    const QString templatePath = f->path(QStringLiteral("空数据库.mdb"));
+    QCOMPARE(readAll(templatePath), templateBytes);
+    QCOMPARE(QFileInfo(made).permissions(), QFileInfo(templatePath).permissions());
     QCOMPARE(dirSnapshot(f->dataDir()).keys(), QStringList{"Blue Sky.mdb"});
 }
 

@@ -167,7 +167,9 @@ bool copyToTemporary(const QString &source, const QString &directory, QString *t
     }
     if (in.error() != QFileDevice::NoError)
         return failWith(error, in.errorString());
-    if (!out.flush())
+    // A temporary file is private to its owner; the novel is a file like
+    // the template it was copied from.
+    if (!out.flush() || !out.setPermissions(in.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return failWith(error, out.errorString());
     out.setAutoRemove(false);
     *tempPath = out.fileName();
