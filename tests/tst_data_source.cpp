@@ -12,13 +12,13 @@ class DataSourceTest : public QObject
 
     QString novelWithChapters(ProgramFixture &fx, int count)
     {
-        NovelSpec spec;
-        spec.volumes = {QStringLiteral("甲卷"), QStringLiteral("乙卷")};
-        spec.chapters.clear();
+        NovelSpec recipe;
+        recipe.volumes = {QStringLiteral("甲卷"), QStringLiteral("乙卷")};
+        recipe.chapters.clear();
         for (int i = 1; i <= count; ++i)
-            spec.chapters.append({i % 2 ? QStringLiteral("甲卷") : QStringLiteral("乙卷"),
+            recipe.chapters.append({i % 2 ? QStringLiteral("甲卷") : QStringLiteral("乙卷"),
                                   QStringLiteral("第%1章").arg(i), QStringLiteral("正文%1").arg(i)});
-        return fx.addNovel(QStringLiteral("n.mdb"), spec);
+        return fx.addNovel(QStringLiteral("n.mdb"), recipe);
     }
 
     static QStringList titles(DataSource &ds)
@@ -86,9 +86,9 @@ private slots:
     void findFirstFindsByEqualityOrStaysPut()
     {
         ProgramFixture fx;
-        NovelSpec spec;
-        spec.volumes = {QStringLiteral("第一卷"), QStringLiteral("卷'引号"), QStringLiteral("第一卷 ")};
-        const QString path = fx.addNovel(QStringLiteral("q.mdb"), spec);
+        NovelSpec recipe;
+        recipe.volumes = {QStringLiteral("第一卷"), QStringLiteral("卷'引号"), QStringLiteral("第一卷 ")};
+        const QString path = fx.addNovel(QStringLiteral("q.mdb"), recipe);
         DataSource ds;
         ds.setDatabaseName(path);
         ds.setRecordSource(QStringLiteral("分卷"));

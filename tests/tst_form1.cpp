@@ -64,11 +64,11 @@ void tst_form1::init()
     f = std::make_unique<ProgramFixture>();
     QVERIFY(f->isValid());
     f->installProgramFiles();
-    NovelSpec spec;
-    spec.title = QStringLiteral("原名");
+    NovelSpec recipe;
+    recipe.title = QStringLiteral("原名");
     cover = makeJpeg(120, 150, Qt::darkRed);
-    spec.cover = cover;
-    novel = f->addNovel(QStringLiteral("原名.mdb"), spec);
+    recipe.cover = cover;
+    novel = f->addNovel(QStringLiteral("原名.mdb"), recipe);
     // An outline as the editor keeps it, with a lone line feed and a
     // non-breaking space that a round trip through the box could change.
     sqlColumn(novel, QStringLiteral("UPDATE 信息 SET 大纲 = '第一段' || char(13, 10) || '第二段' || char(10) || "

@@ -40,9 +40,9 @@ class LibraryTest : public QObject
 
     static NovelSpec titled(const QString &title)
     {
-        NovelSpec spec;
-        spec.title = title;
-        return spec;
+        NovelSpec recipe;
+        recipe.title = title;
+        return recipe;
     }
 
 private slots:

@@ -294,13 +294,13 @@ void tst_frm_new::refusalsKeepTheDialogOpen()
 {
     QFETCH(QString, title);
     QFETCH(QString, message);
-    NovelSpec spec;
-    spec.title = QStringLiteral("夜航船");
-    f->addNovel(QStringLiteral("别的文件名.mdb"), spec);
-    spec.title = QStringLiteral("1号档案");
-    f->addNovel(QStringLiteral("档案.mdb"), spec);
-    spec.title = QStringLiteral("另一本书");
-    f->addNovel(QStringLiteral("占用.mdb"), spec);
+    NovelSpec recipe;
+    recipe.title = QStringLiteral("夜航船");
+    f->addNovel(QStringLiteral("别的文件名.mdb"), recipe);
+    recipe.title = QStringLiteral("1号档案");
+    f->addNovel(QStringLiteral("档案.mdb"), recipe);
+    recipe.title = QStringLiteral("另一本书");
+    f->addNovel(QStringLiteral("占用.mdb"), recipe);
     f->writeFile(f->dataDir() + QStringLiteral("/残缺.mdb"), "not a novel");
     const auto before = dirSnapshot(f->programDir());
 
@@ -321,9 +321,9 @@ void tst_frm_new::refusalsKeepTheDialogOpen()
 
 void tst_frm_new::titleDifferingInCaseIsAccepted()
 {
-    NovelSpec spec;
-    spec.title = QStringLiteral("Night");
-    f->addNovel(QStringLiteral("Night.mdb"), spec);
+    NovelSpec recipe;
+    recipe.title = QStringLiteral("Night");
+    f->addNovel(QStringLiteral("Night.mdb"), recipe);
     open();
     Entry entry;
     entry.title = QStringLiteral("night");

@@ -61,13 +61,13 @@ QStringList texts(const QString &path, const QString &sql)
 // Three volumes; 第一卷 and 第二卷 hold chapters that alternate in the table.
 NovelSpec threeVolumes()
 {
-    NovelSpec spec;
-    spec.volumes = {QStringLiteral("第一卷"), QStringLiteral("第二卷"), QStringLiteral("第三卷")};
-    spec.chapters = {{QStringLiteral("第一卷"), QStringLiteral("a1"), QStringLiteral("三个字")},
+    NovelSpec recipe;
+    recipe.volumes = {QStringLiteral("第一卷"), QStringLiteral("第二卷"), QStringLiteral("第三卷")};
+    recipe.chapters = {{QStringLiteral("第一卷"), QStringLiteral("a1"), QStringLiteral("三个字")},
                      {QStringLiteral("第二卷"), QStringLiteral("b1"), QString()},
                      {QStringLiteral("第一卷"), QStringLiteral("a2"), QStringLiteral("x\r\ny")},
                      {QStringLiteral("第二卷"), QStringLiteral("b2"), QStringLiteral("正文")}};
-    return spec;
+    return recipe;
 }
 
 } // namespace
@@ -81,9 +81,9 @@ private:
     QPointer<frm_write> w;
     QString novel;
 
-    void open(const NovelSpec &spec)
+    void open(const NovelSpec &recipe)
     {
-        novel = f->addNovel(QStringLiteral("小说.mdb"), spec);
+        novel = f->addNovel(QStringLiteral("小说.mdb"), recipe);
         f->ctx.currentNovelPath = novel;
         w = new frm_write(f->ctx);
         w->show();
@@ -186,12 +186,12 @@ private slots:
         QFETCH(QStringList, volumes);
         QFETCH(QStringList, chapters);
         QFETCH(QStringList, shape);
-        NovelSpec spec;
-        spec.volumes = volumes;
-        spec.chapters.clear();
+        NovelSpec recipe;
+        recipe.volumes = volumes;
+        recipe.chapters.clear();
         for (const QString &c : chapters)
-            spec.chapters.append({c.section(QLatin1Char('/'), 0, 0), c.section(QLatin1Char('/'), 1), QString()});
-        open(spec);
+            recipe.chapters.append({c.section(QLatin1Char('/'), 0, 0), c.section(QLatin1Char('/'), 1), QString()});
+        open(recipe);
         QCOMPARE(treeShape(w->TreeView1), shape);
         QCOMPARE(frm_write::nodeKey(w->TreeView1->topLevelItem(0)), volumes.first());
         QCOMPARE(frm_write::nodeKey(node(QStringLiteral("a1"))),
@@ -205,9 +205,9 @@ private slots:
 
     void chapterWithoutVolumeIsReportedNotFatal()
     {
-        NovelSpec spec = threeVolumes();
-        spec.chapters.append({QStringLiteral("无此卷"), QStringLiteral("孤儿"), QString()});
-        open(spec);
+        NovelSpec recipe = threeVolumes();
+        recipe.chapters.append({QStringLiteral("无此卷"), QStringLiteral("孤儿"), QString()});
+        open(recipe);
         QCOMPARE(treeShape(w->TreeView1), (QStringList{"第一卷[a1,a2]", "第二卷[b1,b2]", "第三卷[]"}));
         QCOMPARE(f->prompts.messages(), QStringList{QStringLiteral("有1个章节所属的分卷不存在，未显示在目录中！")});
     }
@@ -347,9 +347,9 @@ private slots:
         QFETCH(QStringList, volumes);
         QFETCH(int, answer);
         QFETCH(QString, refusal);
-        NovelSpec spec;
-        spec.volumes = volumes;
-        open(spec);
+        NovelSpec recipe;
+        recipe.volumes = volumes;
+        open(recipe);
         const QStringList shape = treeShape(w->TreeView1);
         w->shanchufenjuan_Click(); // nothing selected: nothing asked
         QVERIFY(f->prompts.calls.isEmpty());
@@ -386,11 +386,11 @@ private slots:
 
     void lastChapterOfNovelIsNeverDeleted()
     {
-        NovelSpec spec;
-        spec.volumes = {QStringLiteral("甲"), QStringLiteral("乙")};
-        spec.chapters = {{QStringLiteral("甲"), QStringLiteral("一"), {}},
+        NovelSpec recipe;
+        recipe.volumes = {QStringLiteral("甲"), QStringLiteral("乙")};
+        recipe.chapters = {{QStringLiteral("甲"), QStringLiteral("一"), {}},
                          {QStringLiteral("乙"), QStringLiteral("二"), {}}};
-        open(spec);
+        open(recipe);
         clickNode(node(QStringLiteral("甲")));
         pressRow(0, Qt::RightButton);
         f->prompts.yesNo = {MsgNo};
