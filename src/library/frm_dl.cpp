@@ -1,14 +1,14 @@
 #include "library/frm_dl.h"
 
 #include "app/app_context.h"
+#include "library/cover_icon.h"
 #include "store/file_lister.h"
 #include "store/novel_file.h"
 #include "ui/prompts.h"
 #include "ui/skin.h"
 #include "ui/twips.h"
 
-#include <QBuffer>
-#include <QImageReader>
+#include <QFile>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -18,19 +18,6 @@ const char *const kProductSite = "yanzhou.example.org";
 namespace {
 
 const QSize kCoverSize(120, 150);
-
-QPixmap decodeCover(const QByteArray &bytes)
-{
-    if (bytes.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(bytes);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (size.isValid() && (size.width() > kCoverSize.width() || size.height() > kCoverSize.height()))
-        reader.setScaledSize(size.scaled(kCoverSize, Qt::KeepAspectRatio));
-    return QPixmap::fromImage(reader.read());
-}
 
 } // namespace
 
@@ -95,8 +82,11 @@ void frm_dl::Loadnovels()
     ListFiles(prefix, QStringLiteral("*.mdb"), names);
     Novels.clear();
     ListView1->clear();
-    QPixmap defaultCover;
-    bool defaultLoaded = false;
+    // Covers that are not pictures show the default cover.
+    const QByteArray defaultCover = [&] {
+        QFile f(m_ctx.programFile(QStringLiteral("默认.jpg")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
 
     for (const QString &name : std::as_const(names)) {
         if (name.isEmpty())
@@ -109,18 +99,7 @@ void frm_dl::Loadnovels()
         const QVariant title = Data1.value(QStringLiteral("书名"));
         if (!title.isValid())
             continue;
-        QPixmap cover = decodeCover(Data1.bytes(QStringLiteral("封面")));
-        if (cover.isNull()) {
-            if (!defaultLoaded) {
-                defaultCover = decodeCover([&] {
-                    QFile f(m_ctx.programFile(QStringLiteral("默认.jpg")));
-                    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-                }());
-                defaultLoaded = true;
-            }
-            cover = defaultCover;
-        }
-        auto *item = new QListWidgetItem(QIcon(cover), title.toString());
+        auto *item = new QListWidgetItem(coverIcon(Data1.bytes(QStringLiteral("封面")), defaultCover), title.toString());
         item->setToolTip(name);
         ListView1->addItem(item);
         Novels.append({int(Novels.size()) + 1, path});

@@ -415,10 +415,12 @@ bool DataSource::Update()
         q.addBindValue(m_ids[m_pos]);
         const bool ok = q.exec();
         const QString why = q.lastError().text();
+        // Counted before finish(): a finished query no longer knows it.
+        const int changed = ok ? q.numRowsAffected() : -1;
         q.finish();
         if (!ok)
             return fail(why);
-        if (q.numRowsAffected() == 0)
+        if (changed == 0)
             return fail(QStringLiteral("记录已不存在"));
         const int n = m_shortColumns.size();
         for (const auto &p : pending) {

@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryFile>
 
 namespace novelfile {
 
@@ -78,6 +79,118 @@ bool remove(const QString &path, QString *error)
         return false;
     }
     for (const QString &side : sidecars(path))
+        QFile::remove(side);
+    return true;
+}
+
+static bool failWith(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+QString fileNameFor(const QString &title)
+{
+    return title + QStringLiteral(".mdb");
+}
+
+NameProblem titleNameProblem(const QString &title)
+{
+    for (const QChar c : title) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\'))
+            return NameProblem::Separator;
+        if (c.category() == QChar::Other_Control)
+            return NameProblem::ControlCharacter;
+    }
+    if (title.contains(QLatin1String("..")))
+        return NameProblem::DoubleDot;
+    // A leading dot hides the file from the library; other systems drop a
+    // trailing dot or space and would name the file differently.
+    const auto atEdge = [](QChar c) { return c == QLatin1Char('.') || c.isSpace(); };
+    if (title.isEmpty() || atEdge(title.front()) || atEdge(title.back()))
+        return NameProblem::Edge;
+    if (fileNameFor(title).toUtf8().size() > kMaxFileNameBytes)
+        return NameProblem::TooLong;
+    return NameProblem::None;
+}
+
+bool readCover(const QString &path, QByteArray &bytes, QString *error)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        return failWith(error, QStringLiteral("文件不存在"));
+    if (!info.isFile())
+        return failWith(error, QStringLiteral("不是图片文件"));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return failWith(error, f.errorString());
+    const qint64 size = f.size();
+    if (size == 0)
+        return failWith(error, QStringLiteral("文件是空的"));
+    if (size > kMaxCoverBytes)
+        return failWith(error, QStringLiteral("文件太大"));
+    QByteArray data = f.readAll();
+    if (data.size() != size)
+        return failWith(error, f.errorString());
+    bytes = std::move(data);
+    return true;
+}
+
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failWith(error, f.errorString());
+    if (f.write(bytes) != bytes.size() || !f.flush())
+        return failWith(error, f.errorString());
+    return true;
+}
+
+bool copyToTemporary(const QString &source, const QString &directory, QString *tempPath, QString *error)
+{
+    QFile in(source);
+    if (!QFileInfo(source).isFile())
+        return failWith(error, QStringLiteral("找不到文件：%1").arg(source));
+    if (!in.open(QIODevice::ReadOnly))
+        return failWith(error, in.errorString());
+    QTemporaryFile out(directory + QStringLiteral("/.新小说-XXXXXX.tmp"));
+    if (!out.open())
+        return failWith(error, out.errorString());
+    QByteArray block;
+    for (;;) {
+        block = in.read(1 << 20);
+        if (block.isEmpty())
+            break;
+        if (out.write(block) != block.size())
+            return failWith(error, out.errorString());
+    }
+    if (in.error() != QFileDevice::NoError)
+        return failWith(error, in.errorString());
+    // A temporary file is private to its owner; the novel is a file like
+    // the template it was copied from.
+    if (!out.flush() || !out.setPermissions(in.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return failWith(error, out.errorString());
+    out.setAutoRemove(false);
+    *tempPath = out.fileName();
+    return true;
+}
+
+bool placeNew(const QString &from, const QString &to, QString *error)
+{
+    // A log that SQLite could not fold back into the file on closing holds
+    // part of the novel; the file alone would be half made.
+    if (QFileInfo(from + QStringLiteral("-wal")).size() > 0)
+        return failWith(error, QStringLiteral("小说文件没有写完整"));
+    // A dangling link counts as taken: writing through it would make a file
+    // somewhere else.
+    const QFileInfo target(to);
+    if (target.exists() || target.isSymLink())
+        return failWith(error, QStringLiteral("文件已存在：%1").arg(to));
+    QFile f(from);
+    if (!f.rename(to))
+        return failWith(error, f.errorString());
+    for (const QString &side : sidecars(from))
         QFile::remove(side);
     return true;
 }

@@ -18,4 +18,38 @@ bool remove(const QString &path, QString *error = nullptr);
 // The files SQLite may keep beside a novel file.
 QStringList sidecars(const QString &path);
 
+// Why a title cannot give the name of a novel file of its own in the data
+// directory (the title followed by ".mdb").
+enum class NameProblem {
+    None,
+    Separator,        // "/" or "\\" would lead out of the data directory
+    DoubleDot,        // ".."
+    ControlCharacter, // line breaks, tabs and the like
+    Edge,             // a dot or space at the start or the end
+    TooLong,          // more than the file system takes in one name
+};
+NameProblem titleNameProblem(const QString &title);
+// The file name of a new novel with this title.
+QString fileNameFor(const QString &title);
+// The longest file name the file system takes, in bytes of UTF-8.
+constexpr int kMaxFileNameBytes = 255;
+
+// Reads a cover picture file whole. Fails, saying why, when the file is
+// missing, not a plain file, empty, unreadable or too big to store.
+bool readCover(const QString &path, QByteArray &bytes, QString *error = nullptr);
+// The largest cover picture the program stores.
+constexpr qint64 kMaxCoverBytes = 64 * 1024 * 1024;
+
+// Makes the file at path hold exactly bytes: an older, longer content is cut
+// away, never appended to.
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Copies source to a new hidden file in directory, which the library does not
+// list, and gives its path in tempPath. On failure nothing is left behind.
+bool copyToTemporary(const QString &source, const QString &directory, QString *tempPath, QString *error = nullptr);
+
+// Gives the finished novel file at from its name to; never replaces a file
+// that is already there.
+bool placeNew(const QString &from, const QString &to, QString *error = nullptr);
+
 } // namespace novelfile

@@ -52,27 +52,27 @@ void ProgramFixture::installProgramFiles()
                                 readAll(path(QStringLiteral("默认.jpg"))));
 }
 
-QString ProgramFixture::makeNovel(const QString &file, const NovelSpec &spec)
+QString ProgramFixture::makeNovel(const QString &file, const NovelSpec &recipe)
 {
     QString script = resourceText(QStringLiteral("schema.sql")) + QLatin1Char('\n');
     script += QStringLiteral("INSERT INTO 信息 (书名, 作者, 角色, 说明, 大纲, 封面) VALUES (%1, '作者', '角色', '说明', "
                              "'大纲', :cover);\n")
-                  .arg(sqlText(spec.title));
-    for (const QString &v : spec.volumes)
+                  .arg(sqlText(recipe.title));
+    for (const QString &v : recipe.volumes)
         script += QStringLiteral("INSERT INTO 分卷 (分卷) VALUES (%1);\n").arg(sqlText(v));
-    for (const ChapterSpec &c : spec.chapters)
+    for (const ChapterSpec &c : recipe.chapters)
         script += QStringLiteral("INSERT INTO 小说 (所属分卷, 章节名称, 章节内容, 章节附注) VALUES (%1, %2, %3, %4);\n")
                       .arg(sqlText(c.volume), sqlText(c.title), sqlText(c.text), sqlText(c.notes));
-    const QByteArray cover = spec.cover.isNull() ? makeJpeg(120, 150, Qt::darkRed) : spec.cover;
+    const QByteArray cover = recipe.cover.isNull() ? makeJpeg(120, 150, Qt::darkRed) : recipe.cover;
     QString error;
     if (!novelfile::createFromScript(file, script, cover, &error))
         qWarning("makeNovel: %s", qPrintable(error));
     return file;
 }
 
-QString ProgramFixture::addNovel(const QString &file, const NovelSpec &spec)
+QString ProgramFixture::addNovel(const QString &file, const NovelSpec &recipe)
 {
-    return makeNovel(dataDir() + QLatin1Char('/') + file, spec);
+    return makeNovel(dataDir() + QLatin1Char('/') + file, recipe);
 }
 
 QByteArray makeJpeg(int width, int height, const QColor &color)

@@ -51,9 +51,9 @@ public:
     // Writes the template, 默认.jpg and the skin beside the "program".
     void installProgramFiles();
     // A novel file at path (any directory); returns the path.
-    QString makeNovel(const QString &path, const NovelSpec &spec = {});
+    QString makeNovel(const QString &path, const NovelSpec &recipe = {});
     // A novel in the data directory named file.
-    QString addNovel(const QString &file, const NovelSpec &spec = {});
+    QString addNovel(const QString &file, const NovelSpec &recipe = {});
     void writeFile(const QString &path, const QByteArray &bytes);
 
     AppContext ctx;

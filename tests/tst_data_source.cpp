@@ -1,0 +1,298 @@
+// The data source over a novel file: record sets, moves, finds and changes.
+#include "fixture.h"
+#include "store/data_source.h"
+
+#include <QFile>
+#include <QtTest>
+#include <unistd.h>
+
+class DataSourceTest : public QObject
+{
+    Q_OBJECT
+
+    QString novelWithChapters(ProgramFixture &fx, int count)
+    {
+        NovelSpec recipe;
+        recipe.volumes = {QStringLiteral("甲卷"), QStringLiteral("乙卷")};
+        recipe.chapters.clear();
+        for (int i = 1; i <= count; ++i)
+            recipe.chapters.append({i % 2 ? QStringLiteral("甲卷") : QStringLiteral("乙卷"),
+                                  QStringLiteral("第%1章").arg(i), QStringLiteral("正文%1").arg(i)});
+        return fx.addNovel(QStringLiteral("n.mdb"), recipe);
+    }
+
+    static QStringList titles(DataSource &ds)
+    {
+        QStringList out;
+        for (int i = 0; i < ds.RecordCount(); ++i) {
+            ds.MoveFirst();
+            ds.Move(i);
+            out << ds.text(QStringLiteral("章节名称"));
+        }
+        return out;
+    }
+
+private slots:
+    void templateCopyOpensWithItsVolumeAndChapter()
+    {
+        ProgramFixture fx;
+        fx.installProgramFiles();
+        const QString copy = fx.dataDir() + QStringLiteral("/新书.mdb");
+        QVERIFY(QFile::copy(fx.path(QStringLiteral("空数据库.mdb")), copy));
+
+        DataSource ds;
+        ds.setDatabaseName(copy);
+        ds.setRecordSource(QStringLiteral("信息"));
+        QVERIFY(ds.Refresh());
+        QCOMPARE(ds.RecordCount(), 1);
+        QVERIFY(!ds.text(QStringLiteral("书名")).isEmpty());
+        QCOMPARE(ds.bytes(QStringLiteral("封面")), readAll(fx.path(QStringLiteral("默认.jpg"))));
+
+        ds.setRecordSource(QStringLiteral("分卷"));
+        QVERIFY(ds.Refresh());
+        QCOMPARE(ds.RecordCount(), 1);
+        const QString volume = ds.text(QStringLiteral("分卷"));
+        ds.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(ds.Refresh());
+        QCOMPARE(ds.RecordCount(), 1);
+        QCOMPARE(ds.text(QStringLiteral("所属分卷")), volume);
+    }
+
+    void movesAndCountsFollowTableOrder()
+    {
+        ProgramFixture fx;
+        DataSource ds;
+        ds.setDatabaseName(novelWithChapters(fx, 5));
+        ds.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(ds.Refresh());
+        // Exact at once, no MoveLast needed.
+        QCOMPARE(ds.RecordCount(), 5);
+        QCOMPARE(ds.AbsolutePosition(), 0);
+        QCOMPARE(titles(ds), (QStringList{"第1章", "第2章", "第3章", "第4章", "第5章"}));
+
+        ds.MoveFirst();
+        int visited = 0;
+        while (!ds.Eof()) {
+            ++visited;
+            ds.MoveNext();
+        }
+        QCOMPARE(visited, 5);
+        QVERIFY(!ds.hasCurrent());
+        QVERIFY(ds.MoveLast());
+        QCOMPARE(ds.AbsolutePosition(), 4);
+        QCOMPARE(ds.value(QStringLiteral("编号")).toInt(), 5);
+    }
+
+    void findFirstFindsByEqualityOrStaysPut()
+    {
+        ProgramFixture fx;
+        NovelSpec recipe;
+        recipe.volumes = {QStringLiteral("第一卷"), QStringLiteral("卷'引号"), QStringLiteral("第一卷 ")};
+        const QString path = fx.addNovel(QStringLiteral("q.mdb"), recipe);
+        DataSource ds;
+        ds.setDatabaseName(path);
+        ds.setRecordSource(QStringLiteral("分卷"));
+        QVERIFY(ds.Refresh());
+
+        QVERIFY(ds.FindFirst(QStringLiteral("分卷"), QStringLiteral("卷'引号")));
+        QCOMPARE(ds.AbsolutePosition(), 1);
+        QVERIFY(ds.FindFirst(QStringLiteral("分卷"), QStringLiteral("第一卷 ")));
+        QCOMPARE(ds.AbsolutePosition(), 2);
+
+        // Nothing matches: the current record stays where it was.
+        QVERIFY(!ds.FindFirst(QStringLiteral("分卷"), QStringLiteral("第一卷' OR '1'='1")));
+        QCOMPARE(ds.AbsolutePosition(), 2);
+        QVERIFY(!ds.FindFirst(QStringLiteral("分卷"), QStringLiteral("第一")));
+        QCOMPARE(ds.AbsolutePosition(), 2);
+    }
+
+    void chaptersAreFoundByNumberAndByLongFields()
+    {
+        ProgramFixture fx;
+        DataSource ds;
+        ds.setDatabaseName(novelWithChapters(fx, 12));
+        ds.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(ds.Refresh());
+        QVERIFY(ds.FindFirst(QStringLiteral("编号"), QStringLiteral("7")));
+        QCOMPARE(ds.text(QStringLiteral("章节名称")), QStringLiteral("第7章"));
+        QVERIFY(ds.FindFirst(QStringLiteral("编号"), 12));
+        QCOMPARE(ds.text(QStringLiteral("章节名称")), QStringLiteral("第12章"));
+        QVERIFY(!ds.FindFirst(QStringLiteral("编号"), QStringLiteral("123")));
+        QCOMPARE(ds.text(QStringLiteral("章节名称")), QStringLiteral("第12章"));
+        QVERIFY(ds.FindFirst(QStringLiteral("章节内容"), QStringLiteral("正文3")));
+        QCOMPARE(ds.AbsolutePosition(), 2);
+    }
+
+    void appendedRecordIsLastAndNumbersAreNeverReused()
+    {
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 3);
+        DataSource ds;
+        ds.setDatabaseName(path);
+        ds.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(ds.Refresh());
+
+        // Delete the last chapter, then append: the new one gets a new number.
+        QVERIFY(ds.MoveLast());
+        QCOMPARE(ds.value(QStringLiteral("编号")).toInt(), 3);
+        QVERIFY(ds.Delete());
+        QVERIFY(!ds.hasCurrent());
+        QCOMPARE(ds.RecordCount(), 2);
+
+        QVERIFY(ds.AddNew());
+        ds.setValue(QStringLiteral("所属分卷"), QStringLiteral("乙卷"));
+        ds.setValue(QStringLiteral("章节名称"), QStringLiteral("新章"));
+        ds.setValue(QStringLiteral("章节内容"), QStringLiteral("章节内容"));
+        ds.setValue(QStringLiteral("章节附注"), QStringLiteral("章节附注"));
+        QVERIFY(ds.Update());
+        QVERIFY(ds.MoveLast());
+        QCOMPARE(ds.text(QStringLiteral("章节名称")), QStringLiteral("新章"));
+        QCOMPARE(ds.value(QStringLiteral("编号")).toInt(), 4);
+        QCOMPARE(ds.RecordCount(), 3);
+
+        // A fresh record set sees the same, in the same order.
+        DataSource other;
+        other.setDatabaseName(path);
+        other.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(other.Refresh());
+        QCOMPARE(titles(other), (QStringList{"第1章", "第2章", "新章"}));
+
+        // A volume appended empty and named in a second save.
+        ds.setRecordSource(QStringLiteral("分卷"));
+        QVERIFY(ds.Refresh());
+        QVERIFY(ds.AddNew());
+        QVERIFY(ds.Update());
+        QVERIFY(ds.MoveLast());
+        QVERIFY(ds.Edit());
+        ds.setValue(QStringLiteral("分卷"), QStringLiteral("丙卷"));
+        QVERIFY(ds.Update());
+        QCOMPARE(sqlColumn(path, QStringLiteral("SELECT 分卷 FROM 分卷 ORDER BY rowid")),
+                 (QVariantList{"甲卷", "乙卷", "丙卷"}));
+    }
+
+    void deletingWhileWalkingVisitsEveryRecordOnce()
+    {
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 7);
+        DataSource ds;
+        ds.setDatabaseName(path);
+        ds.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(ds.Refresh());
+        ds.MoveFirst();
+        while (!ds.Eof()) {
+            if (ds.text(QStringLiteral("所属分卷")) == QStringLiteral("甲卷"))
+                QVERIFY2(ds.Delete(), qPrintable(ds.lastError()));
+            ds.MoveNext();
+        }
+        QCOMPARE(sqlColumn(path, QStringLiteral("SELECT 章节名称 FROM 小说 ORDER BY 编号")),
+                 (QVariantList{"第2章", "第4章", "第6章"}));
+    }
+
+    void editsAreStoredAtOnceAndLengthsCountUtf16Units()
+    {
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 2);
+        DataSource ds;
+        ds.setDatabaseName(path);
+        ds.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(ds.Refresh());
+        QVERIFY(ds.FindFirst(QStringLiteral("编号"), 2));
+        const QString text = QStringLiteral("三个字\r\n两字😀");
+        QVERIFY(ds.Edit());
+        ds.setValue(QStringLiteral("章节内容"), text);
+        QVERIFY(ds.Update());
+        QCOMPARE(ds.textLength(QStringLiteral("章节内容")), 9);
+        QCOMPARE(ds.textLength(QStringLiteral("章节名称")), 3);
+        // Stored before Update returned: another connection sees it.
+        QCOMPARE(sqlColumn(path, QStringLiteral("SELECT 章节内容 FROM 小说 WHERE 编号=2")), QVariantList{text});
+    }
+
+    void filesThatAreNotNovelsFailCleanlyAndStayUntouched()
+    {
+        ProgramFixture fx;
+        const QString empty = fx.dataDir() + QStringLiteral("/empty.mdb");
+        const QString junk = fx.dataDir() + QStringLiteral("/junk.mdb");
+        const QString missing = fx.dataDir() + QStringLiteral("/missing.mdb");
+        fx.writeFile(empty, QByteArray());
+        fx.writeFile(junk, QByteArray("this is not a database at all, just some text"));
+        for (const QString &path : {empty, junk, missing, fx.dataDir()}) {
+            DataSource ds;
+            ds.setDatabaseName(path);
+            ds.setRecordSource(QStringLiteral("信息"));
+            QVERIFY2(!ds.Refresh(), qPrintable(path));
+            QVERIFY(!ds.lastError().isEmpty());
+            QVERIFY(!ds.hasCurrent());
+            QVERIFY(!ds.Edit());
+            QVERIFY(!ds.value(QStringLiteral("书名")).isValid());
+        }
+        QCOMPARE(QFileInfo(empty).size(), 0);
+        QVERIFY(!QFile::exists(missing));
+    }
+
+    void aVanishedFileIsAFailureNotANewDatabase()
+    {
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 2);
+        DataSource ds;
+        ds.setDatabaseName(path);
+        ds.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(ds.Refresh());
+        ds.close();
+        QVERIFY(QFile::remove(path));
+        QVERIFY(!ds.Refresh());
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void aReadOnlyFileRefusesChangesWithoutLosingTheRecordSet()
+    {
+        if (geteuid() == 0)
+            QSKIP("file permissions do not bind root");
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 2);
+        QFile::setPermissions(path, QFileDevice::ReadOwner);
+        DataSource ds;
+        ds.setDatabaseName(path);
+        ds.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(ds.Refresh());
+        QVERIFY(ds.Edit());
+        ds.setValue(QStringLiteral("章节内容"), QStringLiteral("x"));
+        QVERIFY(!ds.Update());
+        QCOMPARE(ds.RecordCount(), 2);
+    }
+
+    void aLockedFileRefusesChangesAndRecovers()
+    {
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 2);
+        DataSource ds;
+        ds.setDatabaseName(path);
+        ds.setRecordSource(QStringLiteral("小说"));
+        QVERIFY(ds.Refresh());
+
+        // Another program holds a write lock on the file.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        other.setDatabaseName(path);
+        QVERIFY(other.open());
+        QSqlQuery lock(other);
+        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+        QVERIFY(ds.Edit());
+        ds.setValue(QStringLiteral("章节内容"), QStringLiteral("第一次"));
+        QVERIFY(!ds.Update());
+        QVERIFY(!ds.lastError().isEmpty());
+
+        QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+        lock.finish();
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+
+        QVERIFY(ds.Edit());
+        ds.setValue(QStringLiteral("章节内容"), QStringLiteral("第二次"));
+        QVERIFY(ds.Update());
+        QCOMPARE(ds.text(QStringLiteral("章节内容")), QStringLiteral("第二次"));
+    }
+};
+
+QTEST_GUILESS_MAIN(DataSourceTest)
+#include "tst_data_source.moc"

@@ -1,0 +1,138 @@
+// Config.ini reading and the listing of novel files.
+#include "store/ansi_codec.h"
+#include "store/file_lister.h"
+#include "store/ini_reader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class SettingsAndFiles : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString ini(const QByteArray &content)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("Config.ini"));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(content);
+        return path;
+    }
+
+    void touch(const QString &dir, const QString &name)
+    {
+        QDir().mkpath(dir);
+        QFile f(dir + QLatin1Char('/') + name);
+        f.open(QIODevice::WriteOnly);
+    }
+
+private slots:
+    void readsValues_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("plain") << QByteArray("[Main]\nPath=/novels\n") << "Main" << "Path" << "/novels";
+        QTest::newRow("names without regard to case")
+            << QByteArray("[main]\npath=/x\n") << "MAIN" << "Path" << "/x";
+        QTest::newRow("empty value is not the default")
+            << QByteArray("[Main]\nPath=\n") << "Main" << "Path" << "";
+        QTest::newRow("spaces and quotes removed")
+            << QByteArray("[Main]\r\n  Path =   \"  /a b  \"   \r\n") << "Main" << "Path" << "  /a b  ";
+        QTest::newRow("single quotes removed") << QByteArray("[Skin]\nName='x.she'\n") << "Skin" << "Name" << "x.she";
+        QTest::newRow("unbalanced quote kept") << QByteArray("[Skin]\nName=\"x.she\n") << "Skin" << "Name"
+                                               << "\"x.she";
+        QTest::newRow("key of another section") << QByteArray("[Skin]\nPath=/s\n[Main]\nName=n\n") << "Main"
+                                                << "Path" << "DEFAULT";
+        QTest::newRow("missing key") << QByteArray("[Main]\nOther=1\n") << "Main" << "Path" << "DEFAULT";
+        QTest::newRow("missing section") << QByteArray("Path=/x\n") << "Main" << "Path" << "DEFAULT";
+        QTest::newRow("comment is not a key") << QByteArray("[Main]\n;Path=/x\n") << "Main" << "Path" << "DEFAULT";
+        QTest::newRow("GBK value") << ansi::encode(QStringLiteral("[Main]\nPath=/小说/数据\n")) << "Main" << "Path"
+                                   << "/小说/数据";
+        QTest::newRow("GBK section and key")
+            << ansi::encode(QStringLiteral("[设置]\n目录=甲\n")) << "设置" << "目录" << "甲";
+    }
+
+    void readsValues()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        QCOMPARE(ReadIniValue(ini(content), section, key, QStringLiteral("DEFAULT")), expected);
+    }
+
+    void missingFileGivesDefaultWithoutTrailingSpaces()
+    {
+        const QString none = m_dir.filePath(QStringLiteral("none.ini"));
+        QCOMPARE(ReadIniValue(none, QStringLiteral("Main"), QStringLiteral("Path"), QStringLiteral("/prog/data")),
+                 QStringLiteral("/prog/data"));
+        QCOMPARE(ReadIniValue(none, QStringLiteral("Skin"), QStringLiteral("Name"), QStringLiteral("skinh.she  ")),
+                 QStringLiteral("skinh.she"));
+    }
+
+    void longValuesAreCutTo254BytesAtACharacterBoundary()
+    {
+        const QByteArray ascii(300, 'a');
+        QCOMPARE(ReadIniValue(ini("[Main]\nPath=" + ascii + "\n"), QStringLiteral("Main"), QStringLiteral("Path"),
+                              QString()),
+                 QString(254, QLatin1Char('a')));
+
+        // 'a' then 150 two-byte characters: 253 bytes fit, the next character
+        // would straddle the limit and is left out whole.
+        const QString chinese = QStringLiteral("a") + QString(150, QChar(0x4E2D));
+        const QString got = ReadIniValue(ini("[Main]\nPath=" + ansi::encode(chinese) + "\n"), QStringLiteral("Main"),
+                                         QStringLiteral("Path"), QString());
+        QCOMPARE(got, QStringLiteral("a") + QString(126, QChar(0x4E2D)));
+        QCOMPARE(ansi::encode(got).size(), 253);
+    }
+
+    void listsMatchingNormalFilesOnly()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("list"));
+        touch(dir, QStringLiteral("A.mdb"));
+        touch(dir, QStringLiteral("b.MDB"));
+        touch(dir, QStringLiteral("c.txt"));
+        touch(dir, QStringLiteral(".hidden.mdb"));
+        QDir(dir).mkpath(QStringLiteral("folder.mdb"));
+
+        QStringList names;
+        QCOMPARE(ListFiles(dir, QStringLiteral("*.mdb"), names), 2);
+        QCOMPARE(names, (QStringList{QStringLiteral("A.mdb"), QStringLiteral("b.MDB")}));
+
+        QStringList again;
+        QCOMPARE(ListFiles(dir + QLatin1Char('/'), QStringLiteral("*.mdb"), again), 2);
+        QCOMPARE(again, names);
+
+        QStringList single;
+        QCOMPARE(ListFiles(dir, QStringLiteral("?.txt"), single), 1);
+        QCOMPARE(single, QStringList{QStringLiteral("c.txt")});
+    }
+
+    void noMatchGivesTheSingleEmptyName()
+    {
+        const QString empty = m_dir.filePath(QStringLiteral("empty"));
+        QDir().mkpath(empty);
+        for (const QString &dir : {empty, m_dir.filePath(QStringLiteral("does-not-exist"))}) {
+            QStringList names;
+            QCOMPARE(ListFiles(dir, QStringLiteral("*.mdb"), names), 1);
+            QCOMPARE(names, QStringList{QString()});
+        }
+    }
+
+    void codecRoundTripsAndReplacesWhatGbkCannotHold()
+    {
+        const QString text = QStringLiteral("第一行\r\n第二行 abc");
+        QCOMPARE(ansi::decode(ansi::encode(text)), text);
+        QCOMPARE(ansi::encode(QStringLiteral("a\U0001F600b")), QByteArray("a?b"));
+    }
+};
+
+QTEST_GUILESS_MAIN(SettingsAndFiles)
+#include "tst_settings_and_files.moc"
