@@ -1,6 +1,7 @@
 #include "chapters/frm_write.h"
 
 #include "app/app_context.h"
+#include "editor/chapter_openers.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
 
@@ -172,12 +173,14 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
     teshu->setObjectName(QStringLiteral("teshu"));
     teshuzengjia = addMenuItem(teshu, "teshuzengjia", QStringLiteral("新增章节(&N)"));
 
+    connect(xinjian, &QAction::triggered, this, &frm_write::xinjian_Click);
     connect(shanchu, &QAction::triggered, this, &frm_write::shanchu_Click);
+    connect(yueduzhangjie, &QAction::triggered, this, &frm_write::yueduzhangjie_Click);
+    connect(xiugaizhangjie, &QAction::triggered, this, &frm_write::xiugaizhangjie_Click);
+    connect(chakanfuzhu, &QAction::triggered, this, &frm_write::chakanfuzhu_Click);
     connect(xinjianfenjuan, &QAction::triggered, this, &frm_write::xinjianfenjuan_Click);
     connect(shanchufenjuan, &QAction::triggered, this, &frm_write::shanchufenjuan_Click);
-    // Opening chapters, their notes and adding chapters come with the editor.
-    for (QAction *a : {xinjian, yueduzhangjie, xiugaizhangjie, chakanfuzhu, teshuzengjia})
-        a->setEnabled(false);
+    connect(teshuzengjia, &QAction::triggered, this, &frm_write::teshuzengjia_Click);
 
     Form_Load();
 }
@@ -410,6 +413,70 @@ bool frm_write::positionOnSelectedRow()
         return false;
     }
     return true;
+}
+
+void frm_write::xinjian_Click()
+{
+    Prompts &ask = *m_ctx.prompts;
+    const QString what = QStringLiteral("新建章节");
+    if (!openSet(kChapters, what))
+        return;
+    // The chapter goes to the volume chosen in the tree: the volume node
+    // itself, or the volume of the chapter node chosen.
+    QTreeWidgetItem *node = selectedNode();
+    if (!node) {
+        ask.message(this, QStringLiteral("请先在目录中选中一个分卷，再新建章节！"), MsgInformation, kNotice);
+        return;
+    }
+    QTreeWidgetItem *volume = node->parent() ? node->parent() : node;
+    const QString volumeName = volume->text(0);
+
+    const QString title = ask.input(this, QStringLiteral("请输入章节标题，格式：第n章 标题内容"), QString());
+    if (title.isEmpty()) {
+        ask.message(this, QStringLiteral("增加失败！请输入章节标题！"), MsgCritical, QStringLiteral("警告"));
+        return;
+    }
+    Data1.AddNew();
+    Data1.setValue(kOwner, volumeName);
+    Data1.setValue(kTitle, title);
+    Data1.setValue(kText, QStringLiteral("章节内容"));
+    Data1.setValue(QStringLiteral("章节附注"), QStringLiteral("章节附注"));
+    if (!Data1.Update()) {
+        storeFailed(what, Data1.lastError());
+        return;
+    }
+    Data1.MoveLast();
+    const qint64 id = Data1.value(kId).toLongLong();
+
+    addChapterNode(volume, id, title);
+    // The row joins whatever volume the list shows, numbered by its 编号.
+    addListRow(id, QString::number(id), title, QStringLiteral("0"));
+
+    if (ask.message(this, QStringLiteral("新章节添加完毕，是否开始编辑？"), MsgAskYesNo, QStringLiteral("询问？")) ==
+        MsgYes)
+        openEditorForNewChapter(m_ctx, Data1, this);
+}
+
+void frm_write::teshuzengjia_Click()
+{
+    xinjian_Click();
+}
+
+void frm_write::xiugaizhangjie_Click()
+{
+    if (selectedRow())
+        openChapterToEdit(m_ctx, Data1, this);
+}
+
+void frm_write::yueduzhangjie_Click()
+{
+    if (selectedRow())
+        openChapterToRead(m_ctx, Data1, this);
+}
+
+void frm_write::chakanfuzhu_Click()
+{
+    showChapterNotes(m_ctx, Data1, this);
 }
 
 void frm_write::xinjianfenjuan_Click()

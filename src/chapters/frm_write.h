@@ -58,6 +58,11 @@ public slots:
     void TreeView1_Click();
     void TreeView1_MouseDown(Qt::MouseButton button, const QPoint &globalPos);
     void ListView1_MouseDown(Qt::MouseButton button, const QPoint &globalPos);
+    void xinjian_Click();
+    void teshuzengjia_Click();
+    void xiugaizhangjie_Click();
+    void yueduzhangjie_Click();
+    void chakanfuzhu_Click();
     void xinjianfenjuan_Click();
     void shanchufenjuan_Click();
     void shanchu_Click();
