@@ -219,7 +219,7 @@ BENCHMARK(BM_TextChange)
     ->Arg(1000000)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
-    ->MinTime(3.0);
+    ;
 
 // A whole keystroke: the text box takes the key (inserts it and lays out its
 // paragraph), then the change handler runs.
@@ -235,7 +235,7 @@ BENCHMARK(BM_Keystroke)
     ->Arg(1000000)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
-    ->MinTime(3.0);
+    ;
 
 // Opening a chapter for editing: the window loads, shows the text, counts it
 // and stores it back, as the edit command does.
@@ -272,7 +272,7 @@ void BM_OpenChapter(benchmark::State &state)
     }
     benchsupport::report(state, subject, floorTotal);
 }
-BENCHMARK(BM_OpenChapter)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_OpenChapter)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A 10 MB GBK file: about five million Chinese characters in paragraphs.
 struct GbkFile
@@ -321,7 +321,7 @@ void BM_Import(benchmark::State &state)
     benchsupport::report(state, subject, floorTotal);
     delete editor;
 }
-BENCHMARK(BM_Import)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_Import)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Export: the text encoded and written whole, synced, and put in place.
 // Floor: the same text encoded and written to a file and synced.
@@ -351,7 +351,7 @@ void BM_Export(benchmark::State &state)
     benchsupport::report(state, subject, floorTotal);
     delete editor;
 }
-BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
