@@ -30,21 +30,11 @@ public:
     QString saveFile(QWidget *, const QString &, const QString &) override { return {}; }
 };
 
-class NoNavigator : public Navigator
-{
-public:
-    void showLibrary() override {}
-    void showChapterManager() override {}
-    void showNewNovel() override {}
-    void showNovelInfo() override {}
-    void showAbout(QWidget *) override {}
-};
-
 struct Novel
 {
     QTemporaryDir dir;
     YesPrompts prompts;
-    NoNavigator nav;
+    benchsupport::NoNavigator nav;
     AppContext ctx;
 
     explicit Novel(const QString &name)

@@ -37,16 +37,6 @@ public:
     QString file;
 };
 
-class NoNavigator : public Navigator
-{
-public:
-    void showLibrary() override {}
-    void showChapterManager() override {}
-    void showNewNovel() override {}
-    void showNovelInfo() override {}
-    void showAbout(QWidget *) override {}
-};
-
 // Chapter text of `units` UTF-16 units: Chinese characters in paragraphs of
 // about 150 characters, each ended by a line break, as novels are written.
 QString chapterText(int units)
@@ -85,7 +75,7 @@ struct Chapter
 {
     QTemporaryDir dir;
     FilePrompts prompts;
-    NoNavigator nav;
+    benchsupport::NoNavigator nav;
     AppContext ctx;
     DataSource data;
     QWidget manager;

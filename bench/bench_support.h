@@ -5,6 +5,8 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include "app/app_context.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QString>
@@ -13,6 +15,17 @@
 #include <string>
 
 namespace benchsupport {
+
+// Opens no window: each benchmark makes the windows it times itself.
+class NoNavigator : public Navigator
+{
+public:
+    void showLibrary() override {}
+    void showChapterManager() override {}
+    void showNewNovel() override {}
+    void showNovelInfo() override {}
+    void showAbout(QWidget *) override {}
+};
 
 template <class F>
 double seconds(F &&f)

@@ -5,6 +5,7 @@
 #include "editor/frm_edit.h"
 #include "editor/frm_ps.h"
 #include "fixture.h"
+#include "manager_window.h"
 #include "open_chapter.h"
 
 #include <QMenu>
@@ -24,26 +25,6 @@ NovelSpec twoVolumes()
         {QStringLiteral("第二卷"), QStringLiteral("b1"), QStringLiteral("乙的正文"), QStringLiteral("乙的附注")},
         {QStringLiteral("第一卷"), QStringLiteral("a2"), QStringLiteral("丙\r\n正文"), QStringLiteral("丙的附注")}};
     return recipe;
-}
-
-QStringList listRows(const QTreeWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *row = list->topLevelItem(i);
-        out << row->text(0) + QLatin1Char(' ') + row->text(1) + QLatin1Char(' ') + row->text(2);
-    }
-    return out;
-}
-
-frm_edit *openEditor()
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *w : windows) {
-        if (auto *editor = qobject_cast<frm_edit *>(w); editor && editor->isVisible())
-            return editor;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -66,28 +47,16 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(w));
     }
 
-    QTreeWidgetItem *node(const QString &text) const
-    {
-        const auto found = w->TreeView1->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? nullptr : found.first();
-    }
+    QTreeWidgetItem *node(const QString &text) const { return treeNode(w, text); }
 
     void clickNode(const QString &text)
     {
         QTreeWidgetItem *item = node(text);
         QVERIFY(item);
-        if (item->parent())
-            item->parent()->setExpanded(true);
-        w->TreeView1->setCurrentItem(nullptr);
-        w->TreeView1->clearSelection();
-        QTest::mouseClick(w->TreeView1->viewport(), Qt::LeftButton, {}, w->TreeView1->visualItemRect(item).center());
+        clickTreeNode(w, item);
     }
 
-    void pressRow(int row, Qt::MouseButton button)
-    {
-        const QRect r = w->ListView1->visualItemRect(w->ListView1->topLevelItem(row));
-        QTest::mousePress(w->ListView1->viewport(), button, {}, r.center());
-    }
+    void pressRow(int row, Qt::MouseButton button) { pressListRow(w, row, button); }
 
     // The chapter menu's command on the chapter of the row, as a user picks it.
     void chooseForRow(int row, QAction *command)
@@ -110,12 +79,7 @@ private slots:
 
     void cleanup()
     {
-        QList<QPointer<QWidget>> windows;
-        for (QWidget *top : QApplication::topLevelWidgets()) {
-            if (qobject_cast<frm_edit *>(top))
-                windows << top;
-        }
-        qDeleteAll(windows);
+        deleteEditors();
         delete w;
         f.reset();
     }
@@ -129,7 +93,7 @@ private slots:
         // press chooses the chapter.
         pressRow(0, Qt::LeftButton);
         chooseForRow(1, w->xiugaizhangjie);
-        QPointer<frm_edit> editor = openEditor();
+        QPointer<frm_edit> editor = shownEditor();
         QVERIFY(editor);
         QCOMPARE(editor->Text1->toPlainText(), QStringLiteral("丙\n正文"));
         QCOMPARE(editor->panelText(2), QStringLiteral("编辑"));
@@ -156,7 +120,7 @@ private slots:
         open();
         clickNode(QStringLiteral("第二卷"));
         chooseForRow(0, w->yueduzhangjie);
-        QPointer<frm_edit> editor = openEditor();
+        QPointer<frm_edit> editor = shownEditor();
         QVERIFY(editor);
         QCOMPARE(editor->panelText(2), QStringLiteral("阅读"));
         QCOMPARE(editor->panelText(4), QStringLiteral("阅读模式"));
@@ -170,7 +134,7 @@ private slots:
         QVERIFY(w->isEnabled());
 
         chooseForRow(0, w->xiugaizhangjie);
-        editor = openEditor();
+        editor = shownEditor();
         QVERIFY(editor);
         QVERIFY(editor->Command3->isEnabled());
         typeText(editor->Text1, QStringLiteral("改"));
@@ -183,7 +147,7 @@ private slots:
         clickNode(QStringLiteral("第一卷"));
         w->xiugaizhangjie->trigger();
         w->yueduzhangjie->trigger();
-        QVERIFY(!openEditor());
+        QVERIFY(!shownEditor());
         QVERIFY(w->isEnabled());
         QVERIFY(f->prompts.calls.isEmpty());
     }
@@ -200,7 +164,7 @@ private slots:
         w->xiugaizhangjie_Click();
         w->yueduzhangjie_Click();
         w->chakanfuzhu_Click();
-        QVERIFY(!openEditor());
+        QVERIFY(!shownEditor());
         QCOMPARE(f->prompts.messages(), QStringList(3, QStringLiteral("请选中一个章节后再操作！")));
         QVERIFY(w->isEnabled());
     }
@@ -283,7 +247,7 @@ private slots:
         QVERIFY(!added->isSelected());
         QCOMPARE(listRows(w->ListView1), rows);
         QCOMPARE(frm_write::nodeKey(w->ListView1->topLevelItem(2)), QStringLiteral("num4"));
-        QVERIFY(!openEditor());
+        QVERIFY(!shownEditor());
         QVERIFY(w->isEnabled());
 
         // The volume's own listing numbers it by place and counts its text.
@@ -305,7 +269,7 @@ private slots:
         w->teshu->close();
         w->teshuzengjia->trigger();
 
-        QPointer<frm_edit> editor = openEditor();
+        QPointer<frm_edit> editor = shownEditor();
         QVERIFY(editor);
         QVERIFY(editor->Text1->toPlainText().isEmpty());
         QCOMPARE(editor->panelText(2), QStringLiteral("编辑"));
@@ -373,7 +337,7 @@ private slots:
         QCOMPARE(sqlColumn(novel, QStringLiteral("SELECT COUNT(*) FROM 小说")), QVariantList{3});
         QCOMPARE(node(QStringLiteral("第一卷"))->childCount(), 2);
         QCOMPARE(w->ListView1->topLevelItemCount(), 2);
-        QVERIFY(!openEditor());
+        QVERIFY(!shownEditor());
     }
 };
 

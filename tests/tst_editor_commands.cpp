@@ -53,28 +53,14 @@ void tst_editor_commands::init()
 
 void tst_editor_commands::cleanup()
 {
-    QList<QPointer<frm_edit>> editors;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *w : windows) {
-        if (auto *editor = qobject_cast<frm_edit *>(w))
-            editors << editor;
-    }
-    qDeleteAll(editors);
+    deleteEditors();
     delete m_fx;
     m_fx = nullptr;
 }
 
 frm_edit *tst_editor_commands::open(OpenChapter &chapter, bool edit)
 {
-    frm_edit *editor = edit ? openChapterToEdit(m_fx->ctx, chapter.Data1, &chapter.manager)
-                            : openChapterToRead(m_fx->ctx, chapter.Data1, &chapter.manager);
-    if (editor) {
-        editor->activateWindow();
-        editor->Text1->setFocus();
-        if (!QTest::qWaitForWindowActive(editor))
-            qWarning("editor not active");
-    }
-    return editor;
+    return openInEditor(m_fx->ctx, chapter, edit);
 }
 
 void tst_editor_commands::select(frm_edit *editor, int from, int to)

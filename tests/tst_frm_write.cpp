@@ -2,6 +2,7 @@
 // tree loading, the chapter list, volume and chapter commands, renaming.
 #include "chapters/frm_write.h"
 #include "fixture.h"
+#include "manager_window.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -25,17 +26,6 @@ QStringList treeShape(const QTreeWidget *tree)
         for (int c = 0; c < volume->childCount(); ++c)
             chapters << volume->child(c)->text(0);
         out << volume->text(0) + QLatin1Char('[') + chapters.join(QLatin1Char(',')) + QLatin1Char(']');
-    }
-    return out;
-}
-
-// "序号 章节 字数" for each row of the list.
-QStringList listRows(const QTreeWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *row = list->topLevelItem(i);
-        out << row->text(0) + QLatin1Char(' ') + row->text(1) + QLatin1Char(' ') + row->text(2);
     }
     return out;
 }
@@ -90,27 +80,9 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(w));
     }
 
-    QTreeWidgetItem *node(const QString &text) const
-    {
-        const auto found = w->TreeView1->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? nullptr : found.first();
-    }
-
-    void clickNode(QTreeWidgetItem *item)
-    {
-        if (item->parent())
-            item->parent()->setExpanded(true);
-        // A click on the selected node would begin a rename.
-        w->TreeView1->setCurrentItem(nullptr);
-        w->TreeView1->clearSelection();
-        QTest::mouseClick(w->TreeView1->viewport(), Qt::LeftButton, {}, w->TreeView1->visualItemRect(item).center());
-    }
-
-    void pressRow(int row, Qt::MouseButton button)
-    {
-        const QRect r = w->ListView1->visualItemRect(w->ListView1->topLevelItem(row));
-        QTest::mousePress(w->ListView1->viewport(), button, {}, r.center());
-    }
+    QTreeWidgetItem *node(const QString &text) const { return treeNode(w, text); }
+    void clickNode(QTreeWidgetItem *item) { clickTreeNode(w, item); }
+    void pressRow(int row, Qt::MouseButton button) { pressListRow(w, row, button); }
 
     // Renames through the tree's in-place editor, ending with Return or Escape.
     void rename(const QString &from, const QString &to, Qt::Key end = Qt::Key_Return)

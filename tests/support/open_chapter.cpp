@@ -1,6 +1,12 @@
 #include "open_chapter.h"
 
+#include "editor/chapter_openers.h"
+#include "editor/frm_edit.h"
+
+#include <QApplication>
 #include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -40,6 +46,41 @@ QString OpenChapter::stored(const QString &field) const
 qint64 OpenChapter::logSize() const
 {
     return QFileInfo(path + QStringLiteral("-wal")).size();
+}
+
+frm_edit *openInEditor(AppContext &ctx, OpenChapter &chapter, bool edit)
+{
+    frm_edit *editor = edit ? openChapterToEdit(ctx, chapter.Data1, &chapter.manager)
+                            : openChapterToRead(ctx, chapter.Data1, &chapter.manager);
+    if (editor) {
+        editor->activateWindow();
+        editor->Text1->setFocus();
+        if (!QTest::qWaitForWindowActive(editor))
+            qWarning("the editor did not become active");
+    }
+    return editor;
+}
+
+frm_edit *shownEditor()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        if (auto *editor = qobject_cast<frm_edit *>(w); editor && editor->isVisible())
+            return editor;
+    }
+    return nullptr;
+}
+
+void deleteEditors()
+{
+    // Deleting an editor deletes its menu, itself a top-level widget.
+    QList<QPointer<frm_edit>> editors;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        if (auto *editor = qobject_cast<frm_edit *>(w))
+            editors << editor;
+    }
+    qDeleteAll(editors);
 }
 
 void typeText(QWidget *widget, const QString &text)

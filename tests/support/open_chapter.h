@@ -31,6 +31,16 @@ private:
     QString stored(const QString &field) const;
 };
 
+class frm_edit;
+
+// The editor opened on the chapter as the edit or the read command opens it,
+// shown and active; nullptr when the opener refused.
+frm_edit *openInEditor(AppContext &ctx, OpenChapter &chapter, bool edit = true);
+// The editor window that is shown, if any.
+frm_edit *shownEditor();
+// Deletes every editor window still there.
+void deleteEditors();
+
 // Types text into widget key by key, as a user would: any character, not
 // only the Latin-1 ones QTest::keyClicks can send.
 void typeText(QWidget *widget, const QString &text);

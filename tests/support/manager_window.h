@@ -1,0 +1,19 @@
+// Driving the chapter manager window as a user does: its tree, its chapter
+// list and the rows' texts.
+#pragma once
+
+#include <QStringList>
+
+class QTreeWidget;
+class QTreeWidgetItem;
+class frm_write;
+
+// "序号 章节 字数" for each row of the chapter list.
+QStringList listRows(const QTreeWidget *list);
+// The tree node with this text, volume or chapter; nullptr when none.
+QTreeWidgetItem *treeNode(const frm_write *w, const QString &text);
+// A left click on the node, with nothing selected before (a click on the
+// selected node would begin a rename).
+void clickTreeNode(frm_write *w, QTreeWidgetItem *item);
+// A press of button on row (0-based) of the chapter list.
+void pressListRow(frm_write *w, int row, Qt::MouseButton button);
