@@ -44,11 +44,11 @@ void tst_frm_ps::cleanup()
 
 void tst_frm_ps::showsTheNotesOfTheCurrentChapter()
 {
-    NovelSpec spec;
-    spec.chapters = {
+    NovelSpec recipe;
+    recipe.chapters = {
         {QStringLiteral("第一卷"), QStringLiteral("一"), QStringLiteral("正文"), QStringLiteral("甲的附注")},
         {QStringLiteral("第一卷"), QStringLiteral("二"), QStringLiteral("正文"), QStringLiteral("乙\r\n附注")}};
-    OpenChapter chapter(*m_fx, spec, 1);
+    OpenChapter chapter(*m_fx, recipe, 1);
     frm_ps notes(m_fx->ctx, chapter.Data1);
     QVERIFY(notes.isLoaded());
     QCOMPARE(notes.windowTitle(), QStringLiteral("章节附注"));

@@ -16,16 +16,16 @@ namespace {
 
 NovelSpec oneChapter(const QString &text, const QString &notes)
 {
-    NovelSpec spec;
-    spec.chapters = {{QStringLiteral("第一卷"), QStringLiteral("第一章"), text, notes}};
-    return spec;
+    NovelSpec recipe;
+    recipe.chapters = {{QStringLiteral("第一卷"), QStringLiteral("第一章"), text, notes}};
+    return recipe;
 }
 
 } // namespace
 
-OpenChapter::OpenChapter(ProgramFixture &fixture, const NovelSpec &spec, int row)
+OpenChapter::OpenChapter(ProgramFixture &fixture, const NovelSpec &recipe, int row)
 {
-    path = fixture.addNovel(QStringLiteral("小说%1.mdb").arg(QUuid::createUuid().toString(QUuid::Id128)), spec);
+    path = fixture.addNovel(QStringLiteral("小说%1.mdb").arg(QUuid::createUuid().toString(QUuid::Id128)), recipe);
     Data1.setDatabaseName(path);
     Data1.setRecordSource(QStringLiteral("小说"));
     if (Data1.Refresh() && Data1.MoveFirst() && (row == 0 || Data1.Move(row)))

@@ -11,8 +11,8 @@
 class OpenChapter
 {
 public:
-    // A novel with the chapters of spec; Data1 stands on chapter row (0-based).
-    OpenChapter(ProgramFixture &fixture, const NovelSpec &spec, int row = 0);
+    // A novel with the chapters of recipe; Data1 stands on chapter row (0-based).
+    OpenChapter(ProgramFixture &fixture, const NovelSpec &recipe, int row = 0);
     // A novel with one chapter of the given text and notes.
     OpenChapter(ProgramFixture &fixture, const QString &text, const QString &notes = QStringLiteral("章节附注"));
 
