@@ -99,6 +99,8 @@ private slots:
         QCOMPARE(editor->panelText(2), QStringLiteral("编辑"));
         QCOMPARE(editor->panelText(4), QStringLiteral("已经修改"));
         QCOMPARE(editor->panelText(8), QStringLiteral("5"));
+        // Typing goes into the text, not into the font list.
+        QCOMPARE(editor->focusWidget(), editor->Text1);
         QVERIFY(!w->isEnabled());
         QCOMPARE(stored(QStringLiteral("章节内容"), QStringLiteral("a2")), QStringLiteral("丙\r\n正文"));
 

@@ -138,7 +138,16 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget 
     placeTw(Picture1, -9999, 0, 1215, 495);
     Picture1->setFocusPolicy(Qt::StrongFocus);
     Picture1->installEventFilter(this);
+    // The text comes first in the tab order: the window opens with the caret
+    // in the text, never in the font list, where typing would pick a font.
     setTabOrder(Text1, Picture1);
+    setTabOrder(Picture1, Combo1);
+    setTabOrder(Combo1, Text2);
+    setTabOrder(Text2, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Command1);
+    setTabOrder(Command1, Command2);
+    Text1->setFocus();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
