@@ -21,6 +21,13 @@ class DataSourceTest : public QObject
         return fx.addNovel(QStringLiteral("n.mdb"), recipe);
     }
 
+    static bool openTable(DataSource &ds, const QString &path, const QString &table)
+    {
+        ds.setDatabaseName(path);
+        ds.setRecordSource(table);
+        return ds.Refresh();
+    }
+
     static QStringList titles(DataSource &ds)
     {
         QStringList out;
@@ -41,9 +48,7 @@ private slots:
         QVERIFY(QFile::copy(fx.path(QStringLiteral("空数据库.mdb")), copy));
 
         DataSource ds;
-        ds.setDatabaseName(copy);
-        ds.setRecordSource(QStringLiteral("信息"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, copy, QStringLiteral("信息")));
         QCOMPARE(ds.RecordCount(), 1);
         QVERIFY(!ds.text(QStringLiteral("书名")).isEmpty());
         QCOMPARE(ds.bytes(QStringLiteral("封面")), readAll(fx.path(QStringLiteral("默认.jpg"))));
@@ -62,9 +67,7 @@ private slots:
     {
         ProgramFixture fx;
         DataSource ds;
-        ds.setDatabaseName(novelWithChapters(fx, 5));
-        ds.setRecordSource(QStringLiteral("小说"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, novelWithChapters(fx, 5), QStringLiteral("小说")));
         // Exact at once, no MoveLast needed.
         QCOMPARE(ds.RecordCount(), 5);
         QCOMPARE(ds.AbsolutePosition(), 0);
@@ -90,9 +93,7 @@ private slots:
         recipe.volumes = {QStringLiteral("第一卷"), QStringLiteral("卷'引号"), QStringLiteral("第一卷 ")};
         const QString path = fx.addNovel(QStringLiteral("q.mdb"), recipe);
         DataSource ds;
-        ds.setDatabaseName(path);
-        ds.setRecordSource(QStringLiteral("分卷"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, path, QStringLiteral("分卷")));
 
         QVERIFY(ds.FindFirst(QStringLiteral("分卷"), QStringLiteral("卷'引号")));
         QCOMPARE(ds.AbsolutePosition(), 1);
@@ -110,9 +111,7 @@ private slots:
     {
         ProgramFixture fx;
         DataSource ds;
-        ds.setDatabaseName(novelWithChapters(fx, 12));
-        ds.setRecordSource(QStringLiteral("小说"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, novelWithChapters(fx, 12), QStringLiteral("小说")));
         QVERIFY(ds.FindFirst(QStringLiteral("编号"), QStringLiteral("7")));
         QCOMPARE(ds.text(QStringLiteral("章节名称")), QStringLiteral("第7章"));
         QVERIFY(ds.FindFirst(QStringLiteral("编号"), 12));
@@ -128,9 +127,7 @@ private slots:
         ProgramFixture fx;
         const QString path = novelWithChapters(fx, 3);
         DataSource ds;
-        ds.setDatabaseName(path);
-        ds.setRecordSource(QStringLiteral("小说"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, path, QStringLiteral("小说")));
 
         // Delete the last chapter, then append: the new one gets a new number.
         QVERIFY(ds.MoveLast());
@@ -152,9 +149,7 @@ private slots:
 
         // A fresh record set sees the same, in the same order.
         DataSource other;
-        other.setDatabaseName(path);
-        other.setRecordSource(QStringLiteral("小说"));
-        QVERIFY(other.Refresh());
+        QVERIFY(openTable(other, path, QStringLiteral("小说")));
         QCOMPARE(titles(other), (QStringList{"第1章", "第2章", "新章"}));
 
         // A volume appended empty and named in a second save.
@@ -175,9 +170,7 @@ private slots:
         ProgramFixture fx;
         const QString path = novelWithChapters(fx, 7);
         DataSource ds;
-        ds.setDatabaseName(path);
-        ds.setRecordSource(QStringLiteral("小说"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, path, QStringLiteral("小说")));
         ds.MoveFirst();
         while (!ds.Eof()) {
             if (ds.text(QStringLiteral("所属分卷")) == QStringLiteral("甲卷"))
@@ -193,9 +186,7 @@ private slots:
         ProgramFixture fx;
         const QString path = novelWithChapters(fx, 2);
         DataSource ds;
-        ds.setDatabaseName(path);
-        ds.setRecordSource(QStringLiteral("小说"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, path, QStringLiteral("小说")));
         QVERIFY(ds.FindFirst(QStringLiteral("编号"), 2));
         const QString text = QStringLiteral("三个字\r\n两字😀");
         QVERIFY(ds.Edit());
@@ -234,9 +225,7 @@ private slots:
         ProgramFixture fx;
         const QString path = novelWithChapters(fx, 2);
         DataSource ds;
-        ds.setDatabaseName(path);
-        ds.setRecordSource(QStringLiteral("小说"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, path, QStringLiteral("小说")));
         ds.close();
         QVERIFY(QFile::remove(path));
         QVERIFY(!ds.Refresh());
@@ -251,9 +240,7 @@ private slots:
         const QString path = novelWithChapters(fx, 2);
         QFile::setPermissions(path, QFileDevice::ReadOwner);
         DataSource ds;
-        ds.setDatabaseName(path);
-        ds.setRecordSource(QStringLiteral("小说"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, path, QStringLiteral("小说")));
         QVERIFY(ds.Edit());
         ds.setValue(QStringLiteral("章节内容"), QStringLiteral("x"));
         QVERIFY(!ds.Update());
@@ -265,9 +252,7 @@ private slots:
         ProgramFixture fx;
         const QString path = novelWithChapters(fx, 2);
         DataSource ds;
-        ds.setDatabaseName(path);
-        ds.setRecordSource(QStringLiteral("小说"));
-        QVERIFY(ds.Refresh());
+        QVERIFY(openTable(ds, path, QStringLiteral("小说")));
 
         // Another program holds a write lock on the file.
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
