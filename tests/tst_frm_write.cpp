@@ -490,6 +490,41 @@ private slots:
         QCOMPARE(texts(novel, QStringLiteral("SELECT 分卷 FROM 分卷")), (QStringList{"第一卷", "第二卷", "第三卷"}));
     }
 
+    void volumeCommandsFailingPartWayChangeNothing()
+    {
+        open(threeVolumes());
+        clickNode(node(QStringLiteral("第一卷")));
+        const QStringList shape = treeShape(w->TreeView1);
+        const QStringList rows = listRows(w->ListView1);
+        const QStringList chapters = texts(novel, QStringLiteral("SELECT 所属分卷 || 章节名称 FROM 小说"));
+        // The file refuses to change the second chapter of 第一卷 (a2) after
+        // the first (a1) has gone through.
+        sqlColumn(novel, QStringLiteral("CREATE TRIGGER keep_a2 BEFORE UPDATE OF 所属分卷 ON 小说 WHEN OLD.编号 = 3 "
+                                        "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        sqlColumn(novel, QStringLiteral("CREATE TRIGGER hold_a2 BEFORE DELETE ON 小说 WHEN OLD.编号 = 3 "
+                                        "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+
+        rename(QStringLiteral("第一卷"), QStringLiteral("改名"));
+        clickNode(node(QStringLiteral("第一卷")));
+        f->prompts.yesNo = {MsgYes};
+        w->shanchufenjuan_Click();
+
+        const QStringList failed = f->prompts.messages().filter(QStringLiteral("失败！无法读写小说文件"));
+        QCOMPARE(failed.size(), 2);
+        QVERIFY(failed[0].startsWith(QStringLiteral("修改分卷名失败！")));
+        QVERIFY(failed[1].startsWith(QStringLiteral("删除分卷失败！")));
+        QCOMPARE(texts(novel, QStringLiteral("SELECT 所属分卷 || 章节名称 FROM 小说")), chapters);
+        QCOMPARE(texts(novel, QStringLiteral("SELECT 分卷 FROM 分卷")), (QStringList{"第一卷", "第二卷", "第三卷"}));
+        QCOMPARE(treeShape(w->TreeView1), shape);
+        QCOMPARE(listRows(w->ListView1), rows);
+
+        // The commands work again once the file does.
+        sqlColumn(novel, QStringLiteral("DROP TRIGGER keep_a2"));
+        rename(QStringLiteral("第一卷"), QStringLiteral("改名"));
+        QCOMPARE(texts(novel, QStringLiteral("SELECT 所属分卷 FROM 小说")),
+                 (QStringList{"改名", "第二卷", "改名", "第二卷"}));
+    }
+
     void closingShowsTheLibrary()
     {
         open({});

@@ -538,10 +538,9 @@ void frm_write::shanchufenjuan_Click()
         return;
     }
 
-    // The chapters go before the volume record: a failure part way then
-    // leaves a volume with fewer chapters, never chapters without a volume.
+    // The volume and all its chapters go together or not at all.
     QStringList gone;
-    bool stored = true;
+    bool stored = Data1.BeginTrans();
     Data1.MoveFirst();
     while (stored && !Data1.Eof()) {
         if (Data1.text(kOwner) == name) {
@@ -558,14 +557,14 @@ void frm_write::shanchufenjuan_Click()
         if (stored && Data1.FindFirst(kVolumeName, name))
             stored = Data1.Delete();
     }
-    const QString why = Data1.lastError();
-    removeListRows(gone);
+    stored = stored && Data1.CommitTrans();
     if (!stored) {
-        // Show what the file holds now rather than what was meant to happen.
-        rebuildTree();
+        const QString why = Data1.lastError();
+        Data1.Rollback();
         storeFailed(what, why);
         return;
     }
+    removeListRows(gone);
     m_volumeNodes.remove(name);
     delete volume;
     Data1.setRecordSource(kChapters);
@@ -624,8 +623,7 @@ void frm_write::TreeView1_BeforeLabelEdit(QTreeWidgetItem *node, bool &cancel)
 
 void frm_write::TreeView1_AfterLabelEdit(QTreeWidgetItem *node, bool &cancel, const QString &newString)
 {
-    // A failed volume rename may rebuild the tree, so node is not used again
-    // once cancel is set.
+    // A refused or failed rename keeps the node's old text.
     cancel = node->parent() ? !renameChapter(node, newString) : !renameVolume(node, newString);
     if (!cancel)
         node->setText(0, newString);
@@ -654,24 +652,23 @@ bool frm_write::renameVolume(QTreeWidgetItem *node, const QString &newName)
         ask.message(this, QStringLiteral("找不到该分卷，修改失败！"), MsgCritical, QString());
         return false;
     }
-    if (!storeField(kVolumeName, newName)) {
-        storeFailed(what, Data1.lastError());
-        return false;
+    // The volume and its chapters change together or not at all: a volume
+    // renamed without all its chapters would hide them from the tree.
+    bool stored = Data1.BeginTrans() && storeField(kVolumeName, newName);
+    if (stored) {
+        Data1.setRecordSource(kChapters);
+        stored = Data1.Refresh();
+        Data1.MoveFirst();
+        for (int i = 0; stored && i < Data1.RecordCount(); ++i, Data1.MoveNext()) {
+            if (Data1.text(kOwner) != oldName)
+                continue;
+            stored = storeField(kOwner, newName);
+        }
     }
-
-    Data1.setRecordSource(kChapters);
-    bool stored = Data1.Refresh();
-    Data1.MoveFirst();
-    for (int i = 0; stored && i < Data1.RecordCount(); ++i, Data1.MoveNext()) {
-        if (Data1.text(kOwner) != oldName)
-            continue;
-        stored = storeField(kOwner, newName);
-    }
+    stored = stored && Data1.CommitTrans();
     if (!stored) {
-        // The volume record has its new name already; show what the file
-        // holds now.
         const QString why = Data1.lastError();
-        rebuildTree();
+        Data1.Rollback();
         storeFailed(what, why);
         return false;
     }

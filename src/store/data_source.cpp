@@ -69,6 +69,8 @@ bool DataSource::fail(const QString &message) const
 
 void DataSource::close()
 {
+    if (m_inTransaction)
+        Rollback();
     m_queries.clear();
     m_ids.clear();
     m_cache.clear();
@@ -487,4 +489,48 @@ bool DataSource::Delete()
     m_cache.remove(m_pos * n, n);
     m_deleted = true;
     return true;
+}
+
+bool DataSource::BeginTrans()
+{
+    if (m_inTransaction)
+        return fail(QStringLiteral("已经在一组修改之中"));
+    if (!open() || !writable())
+        return false;
+    QSqlQuery q(m_db);
+    // IMMEDIATE: take the write lock now, so that a file another program is
+    // writing is refused before the first change rather than part way.
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return fail(q.lastError().text());
+    m_inTransaction = true;
+    return true;
+}
+
+bool DataSource::CommitTrans()
+{
+    if (!m_inTransaction)
+        return fail(QStringLiteral("没有开始一组修改"));
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return fail(q.lastError().text());
+    m_inTransaction = false;
+    return true;
+}
+
+void DataSource::Rollback()
+{
+    if (!m_inTransaction)
+        return;
+    m_inTransaction = false;
+    const QString why = m_error;
+    {
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+    // The cached record set may hold changes that were just dropped.
+    if (!m_setTable.isEmpty()) {
+        m_table = m_setTable;
+        Refresh();
+    }
+    m_error = why;
 }

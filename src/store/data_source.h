@@ -64,6 +64,14 @@ public:
     // Deletes the current record; no record is current until the next move.
     bool Delete();
 
+    // Changes made between BeginTrans and CommitTrans reach the file together,
+    // committed durably by CommitTrans, or not at all: Rollback drops them and
+    // reads the record set again. For commands that change many records.
+    bool BeginTrans();
+    bool CommitTrans();
+    void Rollback();
+    bool inTransaction() const { return m_inTransaction; }
+
     QString lastError() const { return m_error; }
 
 private:
@@ -95,6 +103,7 @@ private:
     int m_pos = -1;
     bool m_deleted = false;
 
+    bool m_inTransaction = false;
     EditMode m_mode = EditMode::None;
     QVector<QPair<QString, QVariant>> m_pending;
 
