@@ -198,6 +198,39 @@ private slots:
         QCOMPARE(sqlColumn(path, QStringLiteral("SELECT 章节内容 FROM 小说 WHERE 编号=2")), QVariantList{text});
     }
 
+    void changesInATransactionArriveTogetherOrNotAtAll()
+    {
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 4);
+        DataSource ds;
+        QVERIFY(openTable(ds, path, QStringLiteral("小说")));
+
+        QVERIFY(ds.BeginTrans());
+        ds.MoveFirst();
+        while (!ds.Eof()) {
+            QVERIFY(ds.Edit());
+            ds.setValue(QStringLiteral("所属分卷"), QStringLiteral("丙卷"));
+            QVERIFY(ds.Update());
+            ds.MoveNext();
+        }
+        QVERIFY(ds.FindFirst(QStringLiteral("编号"), 2));
+        QVERIFY(ds.Delete());
+        ds.Rollback();
+        QVERIFY(!ds.inTransaction());
+        // Dropped in the file and in the record set read again.
+        QCOMPARE(sqlColumn(path, QStringLiteral("SELECT 所属分卷 FROM 小说")),
+                 (QVariantList{"甲卷", "乙卷", "甲卷", "乙卷"}));
+        QCOMPARE(ds.RecordCount(), 4);
+        QCOMPARE(ds.text(QStringLiteral("所属分卷")), QStringLiteral("甲卷"));
+
+        QVERIFY(ds.BeginTrans());
+        QVERIFY(ds.FindFirst(QStringLiteral("编号"), 4));
+        QVERIFY(ds.Delete());
+        QVERIFY(ds.CommitTrans());
+        QCOMPARE(sqlColumn(path, QStringLiteral("SELECT count(*) FROM 小说")), QVariantList{3});
+        QCOMPARE(ds.RecordCount(), 3);
+    }
+
     void filesThatAreNotNovelsFailCleanlyAndStayUntouched()
     {
         ProgramFixture fx;
