@@ -203,13 +203,7 @@ void BM_TextChange(benchmark::State &state)
         return benchsupport::seconds([&] { editor->Text1_Change(); });
     });
 }
-BENCHMARK(BM_TextChange)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ;
+BENCHMARK(BM_TextChange)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 // A whole keystroke: the text box takes the key (inserts it and lays out its
 // paragraph), then the change handler runs.
@@ -219,13 +213,7 @@ void BM_Keystroke(benchmark::State &state)
         return benchsupport::seconds([&] { pressKey(editor->Text1, key); });
     });
 }
-BENCHMARK(BM_Keystroke)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ;
+BENCHMARK(BM_Keystroke)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 // Opening a chapter for editing: the window loads, shows the text, counts it
 // and stores it back, as the edit command does.

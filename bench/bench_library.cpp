@@ -25,7 +25,8 @@ QByteArray cover30k()
     QRandomGenerator rng(7);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, qRgb((x / 2 + rng.bounded(64)) & 255, (y / 2 + rng.bounded(64)) & 255, (x + y) / 3 & 255));
+            image.setPixel(x, y,
+                           qRgb((x / 2 + rng.bounded(64)) & 255, (y / 2 + rng.bounded(64)) & 255, (x + y) / 3 & 255));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -95,7 +96,8 @@ void BM_Loadnovels(benchmark::State &state)
             window.Loadnovels();
             benchmark::DoNotOptimize(window.ListView1->viewport()->grab());
         });
-        floor += seconds([&] { benchmark::DoNotOptimize(floorReadTitlesAndCovers(library.dir.path() + QStringLiteral("/data"))); });
+        floor += seconds(
+            [&] { benchmark::DoNotOptimize(floorReadTitlesAndCovers(library.dir.path() + QStringLiteral("/data"))); });
     }
     if (window.ListView1 && window.Novels.size() != library.novels)
         state.SkipWithError("not every novel was listed");

@@ -27,8 +27,7 @@ public:
     void showAbout(QWidget *) override {}
 };
 
-template <class F>
-double seconds(F &&f)
+template <class F> double seconds(F &&f)
 {
     const auto t0 = std::chrono::steady_clock::now();
     f();
@@ -66,8 +65,8 @@ inline bool exec(sqlite3 *db, const std::string &sql)
 // A novel file with the program's schema: volumes x chaptersPerVolume
 // chapters of chapterChars Chinese characters each, appended volume by volume,
 // and a cover of coverBytes bytes.
-inline bool makeNovel(const QString &path, const QString &title, int volumes, int chaptersPerVolume,
-                      int chapterChars, const QByteArray &cover)
+inline bool makeNovel(const QString &path, const QString &title, int volumes, int chaptersPerVolume, int chapterChars,
+                      const QByteArray &cover)
 {
     QFile::remove(path);
     sqlite3 *db = nullptr;
@@ -75,7 +74,8 @@ inline bool makeNovel(const QString &path, const QString &title, int volumes, in
         return false;
     bool ok = exec(db, readResource("schema.sql")) && exec(db, "BEGIN");
     sqlite3_stmt *st = nullptr;
-    ok = ok && sqlite3_prepare_v2(db, "INSERT INTO 信息 VALUES (?, '作者', '角色', '说明', '大纲', ?)", -1, &st, nullptr) == SQLITE_OK;
+    ok = ok && sqlite3_prepare_v2(db, "INSERT INTO 信息 VALUES (?, '作者', '角色', '说明', '大纲', ?)", -1, &st,
+                                  nullptr) == SQLITE_OK;
     if (ok) {
         const QByteArray t = title.toUtf8();
         sqlite3_bind_text(st, 1, t.constData(), t.size(), SQLITE_TRANSIENT);
@@ -93,7 +93,9 @@ inline bool makeNovel(const QString &path, const QString &title, int volumes, in
         sqlite3_bind_text(st, 1, vol.constData(), vol.size(), SQLITE_TRANSIENT);
         ok = ok && sqlite3_step(st) == SQLITE_DONE;
         sqlite3_finalize(st);
-        ok = ok && sqlite3_prepare_v2(db, "INSERT INTO 小说 (所属分卷, 章节名称, 章节内容, 章节附注) VALUES (?, ?, ?, '章节附注')", -1, &st, nullptr) == SQLITE_OK;
+        ok = ok && sqlite3_prepare_v2(
+                       db, "INSERT INTO 小说 (所属分卷, 章节名称, 章节内容, 章节附注) VALUES (?, ?, ?, '章节附注')", -1,
+                       &st, nullptr) == SQLITE_OK;
         for (int c = 0; ok && c < chaptersPerVolume; ++c) {
             const QByteArray name = QStringLiteral("第%1章").arg(v * chaptersPerVolume + c + 1).toUtf8();
             sqlite3_bind_text(st, 1, vol.constData(), vol.size(), SQLITE_TRANSIENT);
@@ -113,14 +115,14 @@ inline bool makeNovel(const QString &path, const QString &title, int volumes, in
 
 // A main that gives the benchmarks a QApplication (offscreen unless a display
 // is asked for).
-#define YZ_BENCH_MAIN()                                                                                      \
-    int main(int argc, char **argv)                                                                          \
-    {                                                                                                        \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                                  \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                                                         \
-        QApplication app(argc, argv);                                                                        \
-        benchmark::Initialize(&argc, argv);                                                                  \
-        benchmark::RunSpecifiedBenchmarks();                                                                 \
-        benchmark::Shutdown();                                                                               \
-        return 0;                                                                                            \
+#define YZ_BENCH_MAIN()                                                                                                \
+    int main(int argc, char **argv)                                                                                    \
+    {                                                                                                                  \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                                            \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                                                                   \
+        QApplication app(argc, argv);                                                                                  \
+        benchmark::Initialize(&argc, argv);                                                                            \
+        benchmark::RunSpecifiedBenchmarks();                                                                           \
+        benchmark::Shutdown();                                                                                         \
+        return 0;                                                                                                      \
     }

@@ -17,7 +17,7 @@ class DataSourceTest : public QObject
         recipe.chapters.clear();
         for (int i = 1; i <= count; ++i)
             recipe.chapters.append({i % 2 ? QStringLiteral("甲卷") : QStringLiteral("乙卷"),
-                                  QStringLiteral("第%1章").arg(i), QStringLiteral("正文%1").arg(i)});
+                                    QStringLiteral("第%1章").arg(i), QStringLiteral("正文%1").arg(i)});
         return fx.addNovel(QStringLiteral("n.mdb"), recipe);
     }
 

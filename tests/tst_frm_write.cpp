@@ -54,9 +54,9 @@ NovelSpec threeVolumes()
     NovelSpec recipe;
     recipe.volumes = {QStringLiteral("第一卷"), QStringLiteral("第二卷"), QStringLiteral("第三卷")};
     recipe.chapters = {{QStringLiteral("第一卷"), QStringLiteral("a1"), QStringLiteral("三个字")},
-                     {QStringLiteral("第二卷"), QStringLiteral("b1"), QString()},
-                     {QStringLiteral("第一卷"), QStringLiteral("a2"), QStringLiteral("x\r\ny")},
-                     {QStringLiteral("第二卷"), QStringLiteral("b2"), QStringLiteral("正文")}};
+                       {QStringLiteral("第二卷"), QStringLiteral("b1"), QString()},
+                       {QStringLiteral("第一卷"), QStringLiteral("a2"), QStringLiteral("x\r\ny")},
+                       {QStringLiteral("第二卷"), QStringLiteral("b2"), QStringLiteral("正文")}};
     return recipe;
 }
 
@@ -361,7 +361,7 @@ private slots:
         NovelSpec recipe;
         recipe.volumes = {QStringLiteral("甲"), QStringLiteral("乙")};
         recipe.chapters = {{QStringLiteral("甲"), QStringLiteral("一"), {}},
-                         {QStringLiteral("乙"), QStringLiteral("二"), {}}};
+                           {QStringLiteral("乙"), QStringLiteral("二"), {}}};
         open(recipe);
         clickNode(node(QStringLiteral("甲")));
         pressRow(0, Qt::RightButton);

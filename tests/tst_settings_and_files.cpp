@@ -38,25 +38,42 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("plain") << QByteArray("[Main]\nPath=/novels\n") << "Main" << "Path" << "/novels";
-        QTest::newRow("names without regard to case")
-            << QByteArray("[main]\npath=/x\n") << "MAIN" << "Path" << "/x";
-        QTest::newRow("empty value is not the default")
-            << QByteArray("[Main]\nPath=\n") << "Main" << "Path" << "";
-        QTest::newRow("spaces and quotes removed")
-            << QByteArray("[Main]\r\n  Path =   \"  /a b  \"   \r\n") << "Main" << "Path" << "  /a b  ";
-        QTest::newRow("single quotes removed") << QByteArray("[Skin]\nName='x.she'\n") << "Skin" << "Name" << "x.she";
-        QTest::newRow("unbalanced quote kept") << QByteArray("[Skin]\nName=\"x.she\n") << "Skin" << "Name"
+        QTest::newRow("plain") << QByteArray("[Main]\nPath=/novels\n") << "Main"
+                               << "Path"
+                               << "/novels";
+        QTest::newRow("names without regard to case") << QByteArray("[main]\npath=/x\n") << "MAIN"
+                                                      << "Path"
+                                                      << "/x";
+        QTest::newRow("empty value is not the default") << QByteArray("[Main]\nPath=\n") << "Main"
+                                                        << "Path"
+                                                        << "";
+        QTest::newRow("spaces and quotes removed") << QByteArray("[Main]\r\n  Path =   \"  /a b  \"   \r\n") << "Main"
+                                                   << "Path"
+                                                   << "  /a b  ";
+        QTest::newRow("single quotes removed") << QByteArray("[Skin]\nName='x.she'\n") << "Skin"
+                                               << "Name"
+                                               << "x.she";
+        QTest::newRow("unbalanced quote kept") << QByteArray("[Skin]\nName=\"x.she\n") << "Skin"
+                                               << "Name"
                                                << "\"x.she";
         QTest::newRow("key of another section") << QByteArray("[Skin]\nPath=/s\n[Main]\nName=n\n") << "Main"
-                                                << "Path" << "DEFAULT";
-        QTest::newRow("missing key") << QByteArray("[Main]\nOther=1\n") << "Main" << "Path" << "DEFAULT";
-        QTest::newRow("missing section") << QByteArray("Path=/x\n") << "Main" << "Path" << "DEFAULT";
-        QTest::newRow("comment is not a key") << QByteArray("[Main]\n;Path=/x\n") << "Main" << "Path" << "DEFAULT";
-        QTest::newRow("GBK value") << ansi::encode(QStringLiteral("[Main]\nPath=/小说/数据\n")) << "Main" << "Path"
+                                                << "Path"
+                                                << "DEFAULT";
+        QTest::newRow("missing key") << QByteArray("[Main]\nOther=1\n") << "Main"
+                                     << "Path"
+                                     << "DEFAULT";
+        QTest::newRow("missing section") << QByteArray("Path=/x\n") << "Main"
+                                         << "Path"
+                                         << "DEFAULT";
+        QTest::newRow("comment is not a key") << QByteArray("[Main]\n;Path=/x\n") << "Main"
+                                              << "Path"
+                                              << "DEFAULT";
+        QTest::newRow("GBK value") << ansi::encode(QStringLiteral("[Main]\nPath=/小说/数据\n")) << "Main"
+                                   << "Path"
                                    << "/小说/数据";
-        QTest::newRow("GBK section and key")
-            << ansi::encode(QStringLiteral("[设置]\n目录=甲\n")) << "设置" << "目录" << "甲";
+        QTest::newRow("GBK section and key") << ansi::encode(QStringLiteral("[设置]\n目录=甲\n")) << "设置"
+                                             << "目录"
+                                             << "甲";
     }
 
     void readsValues()

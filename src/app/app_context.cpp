@@ -4,6 +4,7 @@
 
 QString AppContext::dataPrefix() const
 {
-    return ReadIniValue(iniPath(), QStringLiteral("Main"), QStringLiteral("Path"), programFile(QStringLiteral("data")))
-           + QLatin1Char('/');
+    return ReadIniValue(iniPath(), QStringLiteral("Main"), QStringLiteral("Path"),
+                        programFile(QStringLiteral("data"))) +
+           QLatin1Char('/');
 }

@@ -15,8 +15,8 @@ QPixmap decodeCover(const QByteArray &bytes, const QSize &target)
     const QSize size = reader.size();
     if (size.isValid()) {
         int shift = 0;
-        while (shift < 3 && (size.width() >> (shift + 1)) >= target.width()
-               && (size.height() >> (shift + 1)) >= target.height())
+        while (shift < 3 && (size.width() >> (shift + 1)) >= target.width() &&
+               (size.height() >> (shift + 1)) >= target.height())
             ++shift;
         if (shift > 0)
             reader.setScaledSize(QSize(size.width() >> shift, size.height() >> shift));

@@ -99,7 +99,8 @@ void frm_dl::Loadnovels()
         const QVariant title = Data1.value(QStringLiteral("书名"));
         if (!title.isValid())
             continue;
-        auto *item = new QListWidgetItem(coverIcon(Data1.bytes(QStringLiteral("封面")), defaultCover), title.toString());
+        auto *item =
+            new QListWidgetItem(coverIcon(Data1.bytes(QStringLiteral("封面")), defaultCover), title.toString());
         item->setToolTip(name);
         ListView1->addItem(item);
         Novels.append({int(Novels.size()) + 1, path});
@@ -121,7 +122,8 @@ bool frm_dl::openSelected(bool chapters)
 {
     const int i = selectedIndex();
     if (i < 0) {
-        m_ctx.prompts->message(this, QStringLiteral("请选中一本小说后再操作！"), MsgInformation, QStringLiteral("提示"));
+        m_ctx.prompts->message(this, QStringLiteral("请选中一本小说后再操作！"), MsgInformation,
+                               QStringLiteral("提示"));
         return false;
     }
     m_ctx.currentNovelPath = Novels[i].FilePath;
@@ -162,12 +164,14 @@ void frm_dl::delete_Click()
         ask.message(this, QStringLiteral("这是最后一本小说，不能删除！"), MsgInformation, QStringLiteral("提示"));
         return;
     }
-    if (ask.message(this, QStringLiteral("你确定要删除选中的小说吗？"), MsgAskYesNo, QStringLiteral("询问？")) != MsgYes)
+    if (ask.message(this, QStringLiteral("你确定要删除选中的小说吗？"), MsgAskYesNo, QStringLiteral("询问？")) !=
+        MsgYes)
         return;
     Data1.close();
     QString why;
     if (!novelfile::remove(Novels[i].FilePath, &why)) {
-        ask.message(this, QStringLiteral("无法删除小说文件，小说没有删除！\n%1").arg(why), MsgCritical, QStringLiteral("提示"));
+        ask.message(this, QStringLiteral("无法删除小说文件，小说没有删除！\n%1").arg(why), MsgCritical,
+                    QStringLiteral("提示"));
         return;
     }
     delete ListView1->takeItem(i);

@@ -29,7 +29,7 @@ public:
     QListWidget *ListView1 = nullptr;
     QMenu *file_a = nullptr;
     QMenu *ddd = nullptr;
-    QAction *new_ = nullptr; // objectName "new"
+    QAction *new_ = nullptr;    // objectName "new"
     QAction *delete_ = nullptr; // objectName "delete"
     QAction *infor = nullptr;
     QAction *about = nullptr;

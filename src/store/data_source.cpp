@@ -36,7 +36,9 @@ QString nextConnectionName()
 
 } // namespace
 
-DataSource::DataSource() : m_connection(nextConnectionName()) {}
+DataSource::DataSource() : m_connection(nextConnectionName())
+{
+}
 
 DataSource::~DataSource()
 {
@@ -98,8 +100,8 @@ bool DataSource::open()
 
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     // mode=rw: a file that vanished is an error, never an empty new database.
-    m_db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded())
-                         + QStringLiteral("?mode=rw"));
+    m_db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded()) +
+                         QStringLiteral("?mode=rw"));
     m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=250"));
     if (!m_db.open()) {
         const QString why = m_db.lastError().text();
@@ -110,8 +112,8 @@ bool DataSource::open()
     QSqlQuery pragma(m_db);
     pragma.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     pragma.exec(QStringLiteral("PRAGMA cache_size=-32768"));
-    m_utf16 = pragma.exec(QStringLiteral("PRAGMA encoding")) && pragma.next()
-              && pragma.value(0).toString().startsWith(QLatin1String("UTF-16"));
+    m_utf16 = pragma.exec(QStringLiteral("PRAGMA encoding")) && pragma.next() &&
+              pragma.value(0).toString().startsWith(QLatin1String("UTF-16"));
     pragma.finish();
     return true;
 }
@@ -411,7 +413,8 @@ bool DataSource::Update()
         QStringList sets;
         for (const auto &p : pending)
             sets << quoted(p.first) + QStringLiteral(" = ?");
-        QSqlQuery &q = query(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_setTable), sets.join(QLatin1Char(','))));
+        QSqlQuery &q = query(
+            QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_setTable), sets.join(QLatin1Char(','))));
         for (const auto &p : pending)
             q.addBindValue(p.second);
         q.addBindValue(m_ids[m_pos]);
@@ -441,7 +444,8 @@ bool DataSource::Update()
             names << quoted(p.first);
             marks << QStringLiteral("?");
         }
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(quoted(m_setTable), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quoted(m_setTable), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
     }
     QSqlQuery &q = query(sql);
     for (const auto &p : pending)

@@ -30,8 +30,7 @@ QString fitted(const QByteArray &bytes)
 
 } // namespace
 
-QString ReadIniValue(const QString &file, const QString &section, const QString &key,
-                     const QString &defaultValue)
+QString ReadIniValue(const QString &file, const QString &section, const QString &key, const QString &defaultValue)
 {
     QByteArray fallback = ansi::encode(defaultValue);
     while (fallback.endsWith(' '))
@@ -61,8 +60,7 @@ QString ReadIniValue(const QString &file, const QString &section, const QString 
         if (eq < 0 || !sameName(trimSpaces(line.left(eq)), wantedKey))
             continue;
         QByteArray value = trimSpaces(line.mid(eq + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'')
-            && value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
             value = value.mid(1, value.size() - 2);
         return fitted(value);
     }

@@ -8,5 +8,4 @@
 // value gives the empty text. Section and key names match without regard to
 // case; spaces around the value and one pair of enclosing quotes are removed.
 // The result is at most 254 bytes in GBK, cut at a character boundary.
-QString ReadIniValue(const QString &file, const QString &section, const QString &key,
-                     const QString &defaultValue);
+QString ReadIniValue(const QString &file, const QString &section, const QString &key, const QString &defaultValue);

@@ -73,9 +73,9 @@ void RecordLayoutAt(QWidget *form, double innerWidth, double innerHeight)
     BaseScaleHeight = roundHalfEven(innerHeight);
     for (QWidget *w : layoutControls(form)) {
         const QRect r = w->geometry();
-        const QString tag = number(r.x() * kTwipsPerPixel) + QLatin1Char(' ') + number(r.y() * kTwipsPerPixel)
-                            + QLatin1Char(' ') + number(r.width() * kTwipsPerPixel) + QLatin1Char(' ')
-                            + number(r.height() * kTwipsPerPixel) + QLatin1Char(' ');
+        const QString tag = number(r.x() * kTwipsPerPixel) + QLatin1Char(' ') + number(r.y() * kTwipsPerPixel) +
+                            QLatin1Char(' ') + number(r.width() * kTwipsPerPixel) + QLatin1Char(' ') +
+                            number(r.height() * kTwipsPerPixel) + QLatin1Char(' ');
         w->setProperty(kTag, tag);
     }
 }

@@ -11,8 +11,8 @@ QString skinFilePath(const AppContext &ctx)
 {
     const QString dir = ReadIniValue(ctx.iniPath(), QStringLiteral("Skin"), QStringLiteral("Path"),
                                      ctx.programFile(QStringLiteral("skin")));
-    const QString name = ReadIniValue(ctx.iniPath(), QStringLiteral("Skin"), QStringLiteral("Name"),
-                                      QStringLiteral("skinh.she"));
+    const QString name =
+        ReadIniValue(ctx.iniPath(), QStringLiteral("Skin"), QStringLiteral("Name"), QStringLiteral("skinh.she"));
     return dir + QLatin1Char('/') + name;
 }
 
@@ -32,8 +32,11 @@ bool applySkin(const QString &skinFile)
 
 void installFontFallbacks()
 {
-    const QStringList cjk = {QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
-                             QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                             QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("AR PL UMing CN")};
+    const QStringList cjk = {QStringLiteral("SimSun"),
+                             QStringLiteral("Noto Serif CJK SC"),
+                             QStringLiteral("Noto Sans CJK SC"),
+                             QStringLiteral("WenQuanYi Micro Hei"),
+                             QStringLiteral("WenQuanYi Zen Hei"),
+                             QStringLiteral("AR PL UMing CN")};
     QFont::insertSubstitutions(QStringLiteral("宋体"), cjk);
 }

@@ -47,17 +47,18 @@ void ProgramFixture::installProgramFiles()
     QDir(programDir()).mkpath(QStringLiteral("skin"));
     QFile::copy(QStringLiteral(YZ_RESOURCES_DIR "/skin/skinh.she"), path(QStringLiteral("skin/skinh.she")));
     novelfile::createFromScript(path(QStringLiteral("空数据库.mdb")),
-                                resourceText(QStringLiteral("schema.sql")) + QLatin1Char('\n')
-                                    + resourceText(QStringLiteral("template.sql")),
+                                resourceText(QStringLiteral("schema.sql")) + QLatin1Char('\n') +
+                                    resourceText(QStringLiteral("template.sql")),
                                 readAll(path(QStringLiteral("默认.jpg"))));
 }
 
 QString ProgramFixture::makeNovel(const QString &file, const NovelSpec &recipe)
 {
     QString script = resourceText(QStringLiteral("schema.sql")) + QLatin1Char('\n');
-    script += QStringLiteral("INSERT INTO 信息 (书名, 作者, 角色, 说明, 大纲, 封面) VALUES (%1, '作者', '角色', '说明', "
-                             "'大纲', :cover);\n")
-                  .arg(sqlText(recipe.title));
+    script +=
+        QStringLiteral("INSERT INTO 信息 (书名, 作者, 角色, 说明, 大纲, 封面) VALUES (%1, '作者', '角色', '说明', "
+                       "'大纲', :cover);\n")
+            .arg(sqlText(recipe.title));
     for (const QString &v : recipe.volumes)
         script += QStringLiteral("INSERT INTO 分卷 (分卷) VALUES (%1);\n").arg(sqlText(v));
     for (const ChapterSpec &c : recipe.chapters)
