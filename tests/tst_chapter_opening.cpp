@@ -117,6 +117,35 @@ private slots:
         QVERIFY(f->prompts.calls.isEmpty());
     }
 
+    void managerStaysOpenWhileTheEditorIs()
+    {
+        open();
+        clickNode(QStringLiteral("第一卷"));
+        chooseForRow(0, w->xiugaizhangjie);
+        QPointer<frm_edit> editor = shownEditor();
+        QVERIFY(editor);
+        // The close box of the disabled manager does nothing: typing must
+        // still reach the chapter.
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QVERIFY(f->nav.shown.isEmpty());
+        // Nor does a click on its tree or list: the editor's chapter stays
+        // the one it stores into.
+        QTest::mouseClick(w->TreeView1->viewport(), Qt::LeftButton, {},
+                          w->TreeView1->visualItemRect(node(QStringLiteral("第二卷"))).center());
+        pressRow(1, Qt::LeftButton);
+        editor->Text1->moveCursor(QTextCursor::End);
+        typeText(editor->Text1, QStringLiteral("续"));
+        QCOMPARE(stored(QStringLiteral("章节内容"), QStringLiteral("a1")), QStringLiteral("甲的正文续"));
+        QCOMPARE(stored(QStringLiteral("章节内容"), QStringLiteral("a2")), QStringLiteral("丙\r\n正文"));
+        QCOMPARE(stored(QStringLiteral("章节内容"), QStringLiteral("b1")), QStringLiteral("乙的正文"));
+
+        editor->close();
+        QTRY_VERIFY(editor.isNull());
+        QVERIFY(w->close());
+        QCOMPARE(f->nav.shown, QStringList{QStringLiteral("frm_dl")});
+    }
+
     void readCommandOpensLockedThenEditingWorksAgain()
     {
         open();

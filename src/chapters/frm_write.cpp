@@ -2,9 +2,11 @@
 
 #include "app/app_context.h"
 #include "editor/chapter_openers.h"
+#include "editor/frm_edit.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -206,9 +208,32 @@ void frm_write::Form_Load()
 
 void frm_write::closeEvent(QCloseEvent *event)
 {
+    // While the editor is open this window takes no input, its close box
+    // included: the editor stores every keystroke through Data1.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
     Data1.close();
     m_ctx.nav->showLibrary();
     event->accept();
+}
+
+bool frm_write::event(QEvent *event)
+{
+    // Clicking this window while the editor is open brings the editor to the
+    // front, where the keys go, instead of a window that takes none.
+    if (event->type() == QEvent::WindowActivate && !isEnabled()) {
+        const QList<QWidget *> windows = QApplication::topLevelWidgets();
+        for (QWidget *window : windows) {
+            if (qobject_cast<frm_edit *>(window) && window->isVisible()) {
+                window->raise();
+                window->activateWindow();
+                break;
+            }
+        }
+    }
+    return QWidget::event(event);
 }
 
 void frm_write::storeFailed(const QString &what, const QString &why)
@@ -705,6 +730,10 @@ bool frm_write::storeField(const QString &field, const QVariant &value)
 
 bool frm_write::eventFilter(QObject *watched, QEvent *event)
 {
+    // Filters see the mouse even on a disabled window. While the editor is
+    // open no press may move Data1 off the chapter the editor stores into.
+    if (!isEnabled())
+        return QWidget::eventFilter(watched, event);
     const QEvent::Type type = event->type();
     if (watched == TreeView1->viewport()) {
         if (type == QEvent::MouseButtonPress) {
