@@ -73,10 +73,7 @@ private:
 
     void open(const NovelSpec &recipe)
     {
-        novel = f->addNovel(QStringLiteral("小说.mdb"), recipe);
-        f->ctx.currentNovelPath = novel;
-        w = new frm_write(f->ctx);
-        w->show();
+        w = openManager(*f, recipe, &novel);
         QVERIFY(QTest::qWaitForWindowExposed(w));
     }
 

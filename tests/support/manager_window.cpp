@@ -1,9 +1,19 @@
 #include "manager_window.h"
 
 #include "chapters/frm_write.h"
+#include "fixture.h"
 
 #include <QTest>
 #include <QTreeWidget>
+
+frm_write *openManager(ProgramFixture &fx, const NovelSpec &recipe, QString *novel)
+{
+    *novel = fx.addNovel(QStringLiteral("小说.mdb"), recipe);
+    fx.ctx.currentNovelPath = *novel;
+    auto *w = new frm_write(fx.ctx);
+    w->show();
+    return w;
+}
 
 QStringList listRows(const QTreeWidget *list)
 {

@@ -4,9 +4,15 @@
 
 #include <QStringList>
 
+class ProgramFixture;
 class QTreeWidget;
 class QTreeWidgetItem;
 class frm_write;
+struct NovelSpec;
+
+// A novel made from recipe in the data directory, its path in *novel, opened
+// in a chapter manager that is shown; the caller owns the window.
+frm_write *openManager(ProgramFixture &fx, const NovelSpec &recipe, QString *novel);
 
 // "序号 章节 字数" for each row of the chapter list.
 QStringList listRows(const QTreeWidget *list);
