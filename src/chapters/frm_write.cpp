@@ -13,7 +13,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -49,22 +51,33 @@ qint64 keyId(const QString &key)
 
 // The tree's in-place label editor. The begin handler runs when an editor is
 // asked for and may refuse it; the text the user confirmed is held until the
-// editor has closed, so that the end handler's message boxes never open over
-// a live editor. Escape closes the editor without confirming anything.
+// tree has closed the editor, so that the end handler's message boxes never
+// open over a live editor, which would confirm it a second time when it loses
+// the focus to them. Escape, or cancel(), closes the editor confirming nothing.
 class TreeLabelDelegate : public QStyledItemDelegate
 {
 public:
     TreeLabelDelegate(frm_write *owner, QTreeWidget *tree) : QStyledItemDelegate(tree), m_owner(owner), m_tree(tree)
     {
+        tree->setItemDelegate(this);
+        // Connected after the tree's own slot, which closes the editor first.
         connect(this, &QAbstractItemDelegate::closeEditor, this, &TreeLabelDelegate::editorClosed);
     }
 
     // The window is going: its handlers must no longer be called.
     void release() { m_owner = nullptr; }
 
+    // Closes an open editor as Escape does: nothing is confirmed or stored.
+    void cancel()
+    {
+        m_confirmed = QPersistentModelIndex();
+        if (QWidget *editor = m_editor.data())
+            emit closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    }
+
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
     {
-        QTreeWidgetItem *node = m_owner ? nodeAt(index) : nullptr;
+        QTreeWidgetItem *node = m_owner && m_owner->treeEditAllowed() ? nodeAt(index) : nullptr;
         bool cancel = node == nullptr;
         if (node)
             m_owner->TreeView1_BeforeLabelEdit(node, cancel);
@@ -72,6 +85,7 @@ public:
             return nullptr;
         auto *editor = new QLineEdit(parent);
         editor->setFrame(false);
+        m_editor = editor;
         return editor;
     }
 
@@ -94,8 +108,9 @@ private:
 
     void editorClosed()
     {
+        m_editor = nullptr;
         const QPersistentModelIndex index = std::exchange(m_confirmed, QPersistentModelIndex());
-        QTreeWidgetItem *node = m_owner ? nodeAt(index) : nullptr;
+        QTreeWidgetItem *node = m_owner && m_owner->treeEditAllowed() ? nodeAt(index) : nullptr;
         if (!node)
             return;
         bool cancel = false;
@@ -104,6 +119,7 @@ private:
 
     frm_write *m_owner;
     QTreeWidget *m_tree;
+    mutable QPointer<QWidget> m_editor;
     mutable QPersistentModelIndex m_confirmed;
     mutable QString m_text;
 };
@@ -126,11 +142,16 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
     TreeView1->setSortingEnabled(false);
     TreeView1->setUniformRowHeights(true);
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    TreeView1->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    // A click on the selected node begins its rename one double-click time
+    // later, through m_renameTimer: a timer of our own, so that a rename that
+    // has not begun yet can be called off (see cancelTreeEdit).
+    TreeView1->setEditTriggers(QAbstractItemView::EditKeyPressed);
     TreeView1->setContextMenuPolicy(Qt::PreventContextMenu);
     m_labelEditor = new TreeLabelDelegate(this, TreeView1);
-    TreeView1->setItemDelegate(m_labelEditor);
     TreeView1->viewport()->installEventFilter(this);
+    m_renameTimer = new QTimer(this);
+    m_renameTimer->setSingleShot(true);
+    connect(m_renameTimer, &QTimer::timeout, this, &frm_write::beginDelayedRename);
 
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -315,11 +336,11 @@ void frm_write::removeListRows(const QStringList &keys)
 void frm_write::LoadChapters()
 {
     Data1.setDatabaseName(m_ctx.currentNovelPath);
-    if (!rebuildTree())
+    if (!rebuildTree(true))
         storeFailed(QStringLiteral("打开小说"), Data1.lastError());
 }
 
-bool frm_write::rebuildTree()
+bool frm_write::rebuildTree(bool reportHomeless)
 {
     // Every volume first, then every chapter under its volume: chapters keep
     // table order under their volume whatever order the volumes have.
@@ -362,7 +383,7 @@ bool frm_write::rebuildTree()
     TreeView1->clear();
     m_volumeNodes = volumes;
     TreeView1->addTopLevelItems(roots);
-    if (homeless > 0)
+    if (reportHomeless && homeless > 0)
         m_ctx.prompts->message(this, QStringLiteral("有%1个章节所属的分卷不存在，未显示在目录中！").arg(homeless),
                                MsgInformation, kNotice);
     return true;
@@ -440,8 +461,27 @@ bool frm_write::positionOnSelectedRow()
     return true;
 }
 
+bool frm_write::treeEditAllowed() const
+{
+    return isEnabled() && !m_notesOpen;
+}
+
+void frm_write::cancelTreeEdit()
+{
+    m_renameTimer->stop();
+    m_labelEditor->cancel();
+}
+
+void frm_write::beginDelayedRename()
+{
+    QTreeWidgetItem *node = selectedNode();
+    if (node && node == TreeView1->currentItem() && treeEditAllowed())
+        TreeView1->editItem(node);
+}
+
 void frm_write::xinjian_Click()
 {
+    cancelTreeEdit();
     Prompts &ask = *m_ctx.prompts;
     const QString what = QStringLiteral("新建章节");
     if (!openSet(kChapters, what))
@@ -489,23 +529,29 @@ void frm_write::teshuzengjia_Click()
 
 void frm_write::xiugaizhangjie_Click()
 {
+    cancelTreeEdit();
     if (selectedRow())
         openChapterToEdit(m_ctx, Data1, this);
 }
 
 void frm_write::yueduzhangjie_Click()
 {
+    cancelTreeEdit();
     if (selectedRow())
         openChapterToRead(m_ctx, Data1, this);
 }
 
 void frm_write::chakanfuzhu_Click()
 {
+    cancelTreeEdit();
+    m_notesOpen = true;
     showChapterNotes(m_ctx, Data1, this);
+    m_notesOpen = false;
 }
 
 void frm_write::xinjianfenjuan_Click()
 {
+    cancelTreeEdit();
     Prompts &ask = *m_ctx.prompts;
     const QString what = QStringLiteral("新建分卷");
     if (!openSet(kVolumes, what))
@@ -534,6 +580,7 @@ void frm_write::xinjianfenjuan_Click()
 
 void frm_write::shanchufenjuan_Click()
 {
+    cancelTreeEdit();
     Prompts &ask = *m_ctx.prompts;
     const QString what = QStringLiteral("删除分卷");
     QTreeWidgetItem *node = selectedNode();
@@ -599,6 +646,7 @@ void frm_write::shanchufenjuan_Click()
 
 void frm_write::shanchu_Click()
 {
+    cancelTreeEdit();
     Prompts &ask = *m_ctx.prompts;
     const QString what = QStringLiteral("删除章节");
     if (Data1.recordSource() != kChapters && !openSet(kChapters, what))
@@ -620,7 +668,7 @@ void frm_write::shanchu_Click()
         storeFailed(what, Data1.lastError());
         return;
     }
-    if (!rebuildTree()) {
+    if (!rebuildTree(false)) {
         // The chapter is gone from the file: take its node away at least.
         const QString why = Data1.lastError();
         delete chapterNode(key);
@@ -738,15 +786,30 @@ bool frm_write::eventFilter(QObject *watched, QEvent *event)
     if (watched == TreeView1->viewport()) {
         if (type == QEvent::MouseButtonPress) {
             auto *me = static_cast<QMouseEvent *>(event);
+            // A press calls off a rename that has not begun yet; a left press
+            // on the selected node may begin one when it is released.
+            m_renameTimer->stop();
+            QTreeWidgetItem *under = TreeView1->itemAt(me->position().toPoint());
+            m_pressedSelected = me->button() == Qt::LeftButton && under && under->isSelected() ? under : nullptr;
             TreeView1_MouseDown(me->button(), me->globalPosition().toPoint());
             // The right button opens the menu without choosing the node under
             // it: the volume commands act on the selection as it was.
             return me->button() == Qt::RightButton;
         }
-        if (type == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+        if (type == QEvent::MouseButtonDblClick) {
+            m_renameTimer->stop();
+            m_pressedSelected = nullptr;
+        }
+        if (type == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (m_pressedSelected && TreeView1->itemAt(me->position().toPoint()) == m_pressedSelected)
+                m_renameTimer->start(QApplication::doubleClickInterval());
+            m_pressedSelected = nullptr;
             TreeView1_Click();
+        }
     } else if (watched == ListView1->viewport()) {
         if (type == QEvent::MouseButtonPress) {
+            m_renameTimer->stop();
             // Any button chooses the row under the pointer, or none on empty
             // space, before the press is handled.
             auto *me = static_cast<QMouseEvent *>(event);

@@ -13,6 +13,7 @@ class QAction;
 class QGroupBox;
 class QMenu;
 class QTreeWidget;
+class QTimer;
 class QTreeWidgetItem;
 class TreeLabelDelegate;
 
@@ -25,6 +26,10 @@ public:
 
     // Fills the empty tree from the novel named by CurrentNovelPath.
     void LoadChapters();
+
+    // False while the editor or the notes window is open: no rename of the
+    // tree may then begin or end, since it would move Data1 off their chapter.
+    bool treeEditAllowed() const;
 
     // Node and row keys: the volume name for a volume node, "num" followed by
     // 编号 for a chapter node and a list row.
@@ -81,7 +86,7 @@ private:
     QAction *addMenuItem(QMenu *menu, const char *name, const QString &caption);
     // Reads every volume and chapter through Data1 and replaces the tree with
     // them; on a store failure the tree is left as it was.
-    bool rebuildTree();
+    bool rebuildTree(bool reportHomeless);
     // Points Data1 at table and refreshes it; reports a failure as what.
     bool openSet(const QString &table, const QString &what);
     // Makes the chapter of the selected list row current in Data1; says so
@@ -96,9 +101,16 @@ private:
     bool storeField(const QString &field, const QVariant &value);
     bool renameChapter(QTreeWidgetItem *node, const QString &newTitle);
     void storeFailed(const QString &what, const QString &why);
+    // Calls off a rename about to begin and closes an open one unconfirmed.
+    void cancelTreeEdit();
+    void beginDelayedRename();
 
     AppContext &m_ctx;
     TreeLabelDelegate *m_labelEditor = nullptr;
+    QTimer *m_renameTimer = nullptr;
+    // The selected node a left press landed on: released on it, it is renamed.
+    QTreeWidgetItem *m_pressedSelected = nullptr;
+    bool m_notesOpen = false;
     QHash<QString, QTreeWidgetItem *> m_volumeNodes;
     // The volume name as it was when its edit began.
     QString m_oldVolumeName;

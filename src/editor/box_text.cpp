@@ -39,24 +39,4 @@ int length(const QTextDocument *doc)
     return doc->characterCount() - 1 + doc->blockCount() - 1;
 }
 
-QString normalized(const QString &text)
-{
-    QString out;
-    out.reserve(text.size() + text.size() / 16);
-    const int n = int(text.size());
-    for (int i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r')) {
-            if (i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            out += kCrLf;
-        } else if (c == QLatin1Char('\n') || c == kBlockBreak) {
-            out += kCrLf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 } // namespace boxtext

@@ -14,8 +14,4 @@ QString text(const QTextDocument *doc);
 // The length of text(doc) in UTF-16 code units, without building the text.
 int length(const QTextDocument *doc);
 
-// A text with every line break ("\r\n", lone "\r" or "\n") written as the box
-// gives it back: what text() returns after the text was put into a box.
-QString normalized(const QString &text);
-
 } // namespace boxtext

@@ -54,8 +54,9 @@ frm_edit *openChapterToEdit(AppContext &ctx, DataSource &data, QWidget *manager)
         return nullptr;
     frm_edit *editor = showEditor(ctx, data, manager);
     editor->setPanelText(2, QStringLiteral("编辑"));
-    // Putting the text in counts as a change: it is counted and stored back.
-    editor->Text1->setPlainText(text.toString());
+    // Putting the text in is counted like a change, but stores nothing: the
+    // record keeps its value, and its type, until the user changes the text.
+    editor->loadText(text.toString());
     disable(manager);
     return editor;
 }
@@ -66,7 +67,7 @@ frm_edit *openChapterToRead(AppContext &ctx, DataSource &data, QWidget *manager)
     if (!text.isValid())
         return nullptr;
     frm_edit *editor = showEditor(ctx, data, manager);
-    editor->Text1->setPlainText(text.toString());
+    editor->loadText(text.toString());
     editor->setPanelText(2, QStringLiteral("阅读"));
     editor->setPanelText(4, QStringLiteral("阅读模式"));
     editor->Command3->setEnabled(false);

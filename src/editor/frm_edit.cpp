@@ -28,6 +28,7 @@
 
 namespace {
 
+const QString kChapterTable = QStringLiteral("小说");
 const QString kChapterText = QStringLiteral("章节内容");
 const QString kChanged = QStringLiteral("已经修改");
 const QString kNotStored = QStringLiteral("未能保存！");
@@ -94,7 +95,7 @@ double leadingNumber(const QString &text)
 
 frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget *parent)
     : QMainWindow(parent), CommonDialog1(QStringLiteral("文本文件(*.txt)|*.txt")), m_ctx(ctx), m_data(&data),
-      m_manager(manager)
+      m_chapterId(data.recordSource() == kChapterTable ? data.currentRowId() : -1), m_manager(manager)
 {
     setObjectName(QStringLiteral("frm_edit"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -308,6 +309,13 @@ void frm_edit::Text2_Change()
     Text1->setFont(font);
 }
 
+void frm_edit::loadText(const QString &text)
+{
+    m_loading = true;
+    Text1->setPlainText(text);
+    m_loading = false;
+}
+
 void frm_edit::Text1_Change()
 {
     // Runs on every keystroke: the count comes from the document's own
@@ -318,12 +326,18 @@ void frm_edit::Text1_Change()
         return;
     const QTextDocument *doc = Text1->document();
     m_panels[7]->setText(QString::number(boxtext::length(doc)));
-    storeText();
+    if (m_loading)
+        setPanelText(4, kChanged);
+    else
+        storeText();
 }
 
 bool frm_edit::storeText()
 {
-    bool stored = m_data && m_data->Edit();
+    // The manager's data source must still stand on the chapter this window
+    // shows; anywhere else the text would overwrite another chapter.
+    bool stored = m_data && m_chapterId >= 0 && m_data->recordSource() == kChapterTable &&
+                  m_data->currentRowId() == m_chapterId && m_data->Edit();
     if (stored) {
         m_data->setValue(kChapterText, boxtext::text(Text1->document()));
         stored = m_data->Update();
@@ -401,9 +415,9 @@ void frm_edit::Command4_Click()
         return;
     const QString name = CommonDialog1.fileName();
     // Written beside and put in place when whole: a failed export leaves the
-    // old file as it was instead of half a text.
+    // old file as it was instead of half a text. Where no file can be made
+    // beside it, the export fails rather than write over the old file.
     QSaveFile file(name);
-    file.setDirectWriteFallback(true);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return;
     const QString why = file.errorString();

@@ -37,6 +37,10 @@ public:
 
     // False while the last change of the text is not in the novel file.
     bool isStored() const { return !m_unstored; }
+    // Puts the chapter's stored text into the box as the opener does: counted
+    // like a change, but stored only once the user changes it, so that opening
+    // and closing a chapter leaves its record exactly as it was.
+    void loadText(const QString &text);
 
     QComboBox *Combo1 = nullptr;
     QLineEdit *Text2 = nullptr;
@@ -93,10 +97,13 @@ private:
 
     AppContext &m_ctx;
     DataSource *m_data;
+    // The chapter this window was opened on: every store goes to it or fails.
+    qint64 m_chapterId = -1;
     QPointer<QWidget> m_manager;
     QVector<QLabel *> m_panels;
     bool m_unstored = false;
     bool m_unloaded = false;
+    bool m_loading = false;
     // The last change of the text was an undo: the next undo takes it back.
     bool m_undoneLast = false;
     bool m_undoing = false;

@@ -12,6 +12,7 @@
 namespace {
 
 const QString kNotes = QStringLiteral("章节附注");
+const QString kChapterTable = QStringLiteral("小说");
 
 } // namespace
 
@@ -48,20 +49,30 @@ frm_ps::frm_ps(AppContext &ctx, DataSource &data, QWidget *parent) : QDialog(par
 
 void frm_ps::Form_Load()
 {
+    m_chapterId = m_data.recordSource() == kChapterTable ? m_data.currentRowId() : -1;
     const QVariant notes = m_data.value(kNotes);
     m_loaded = notes.isValid();
     Text1->setPlainText(notes.toString());
+    m_shown = boxtext::text(Text1->document());
 }
 
 bool frm_ps::storeNotes()
 {
-    bool stored = m_data.Edit();
+    // The notes go to the chapter they were read from, never to another one
+    // the data source may have moved to.
+    const bool same =
+        m_chapterId >= 0 && m_data.recordSource() == kChapterTable && m_data.currentRowId() == m_chapterId;
+    bool stored = same && m_data.Edit();
+    const QString text = boxtext::text(Text1->document());
     if (stored) {
-        m_data.setValue(kNotes, boxtext::text(Text1->document()));
+        m_data.setValue(kNotes, text);
         stored = m_data.Update();
     }
+    if (stored)
+        m_shown = text;
     if (!stored)
-        showStoreError(*m_ctx.prompts, this, QStringLiteral("保存附注"), m_data.lastError());
+        showStoreError(*m_ctx.prompts, this, QStringLiteral("保存附注"),
+                       same ? m_data.lastError() : QStringLiteral("找不到打开附注时的章节"));
     return stored;
 }
 
@@ -78,8 +89,7 @@ void frm_ps::Command2_Click()
 
 bool frm_ps::Form_Unload()
 {
-    const QString stored = boxtext::normalized(m_data.value(kNotes).toString());
-    if (boxtext::text(Text1->document()) == stored)
+    if (boxtext::text(Text1->document()) == m_shown)
         return true;
     const QString ask = QStringLiteral("附注已经修改，请问是否需要保存后再退出？");
     if (m_ctx.prompts->message(this, ask, MsgAskYesNo, QStringLiteral("询问")) != MsgYes)

@@ -37,5 +37,10 @@ private:
 
     AppContext &m_ctx;
     DataSource &m_data;
+    // The chapter whose notes these are: a store goes to it or fails.
+    qint64 m_chapterId = -1;
+    // The notes as last read or stored: while the box shows them unchanged,
+    // there is nothing to store.
+    QString m_shown;
     bool m_loaded = false;
 };

@@ -42,6 +42,9 @@ public:
     // 0-based position of the current record, -1 when none is current.
     int AbsolutePosition() const;
     bool hasCurrent() const;
+    // The identity of the current record in the file (its rowid), -1 when
+    // none is current: what a window remembers to know the record again.
+    qint64 currentRowId() const { return hasCurrent() ? m_ids[m_pos] : -1; }
 
     // Makes the first record (in table order) whose field equals value current.
     // Returns false, leaving the current record where it was, when none does.
