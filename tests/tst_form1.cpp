@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -41,6 +42,11 @@ private slots:
     void changedTitleShowsInLibraryUnderOldFileName();
     void unusableCoverKeepsStoredCover_data();
     void unusableCoverKeepsStoredCover();
+    void coverBufferChangedMeanwhileKeepsStoredCover_data();
+    void coverBufferChangedMeanwhileKeepsStoredCover();
+    void novelWithoutCoverSavesWithoutAWord();
+    void coverBufferNameIsReplacedNeverFollowed_data();
+    void coverBufferNameIsReplacedNeverFollowed();
     void failedSaveIsReportedAndKeepsTheDialog();
     void unreadableNovelGoesBackToLibrary_data();
     void unreadableNovelGoesBackToLibrary();
@@ -252,8 +258,6 @@ void tst_form1::unusableCoverKeepsStoredCover_data()
                               << "文件不存在";
     QTest::newRow("empty") << "empty.jpg"
                            << "文件是空的";
-    QTest::newRow("cover buffer emptied") << "coverbuf.jpg"
-                                          << "文件是空的";
 }
 
 void tst_form1::unusableCoverKeepsStoredCover()
@@ -264,18 +268,74 @@ void tst_form1::unusableCoverKeepsStoredCover()
     f->writeFile(f->path(QStringLiteral("gone.jpg")), makeJpeg(10, 10, Qt::green));
     f->writeFile(f->path(QStringLiteral("empty.jpg")), QByteArray());
     open();
-    if (chosen != QLatin1String("coverbuf.jpg")) {
-        f->prompts.files = {path};
-        QTest::mouseClick(w->Command1, Qt::LeftButton);
-    }
+    f->prompts.files = {path};
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
     QFile::remove(f->path(QStringLiteral("gone.jpg")));
-    f->writeFile(f->path(QStringLiteral("coverbuf.jpg")), QByteArray());
     w->Text3->setText(QStringLiteral("改过的作者"));
     f->prompts.clear();
     save();
     QCOMPARE(f->prompts.messages(),
              QStringList({QStringLiteral("封面图片“%1”无法读取（%2），封面保持不变。").arg(path, why), kSaved}));
     QCOMPARE(info().value(2), QVariant("改过的作者"));
+    QCOMPARE(info().value(5).toByteArray(), cover);
+}
+
+void tst_form1::coverBufferChangedMeanwhileKeepsStoredCover_data()
+{
+    QTest::addColumn<QByteArray>("meanwhile");
+    QTest::newRow("another novel's cover") << makeJpeg(60, 60, Qt::blue);
+    QTest::newRow("emptied") << QByteArray();
+}
+
+void tst_form1::coverBufferChangedMeanwhileKeepsStoredCover()
+{
+    // The buffer is one file for every dialog: another dialog, or another
+    // program, may have put its own novel's cover there since this one opened.
+    QFETCH(QByteArray, meanwhile);
+    open();
+    f->writeFile(f->path(QStringLiteral("coverbuf.jpg")), meanwhile);
+    save();
+    QCOMPARE(f->prompts.messages(), QStringList{kSaved});
+    QCOMPARE(info().value(5).toByteArray(), cover);
+}
+
+void tst_form1::novelWithoutCoverSavesWithoutAWord()
+{
+    sqlColumn(novel, QStringLiteral("UPDATE 信息 SET 封面 = NULL"));
+    open();
+    w->Text3->setText(QStringLiteral("改过的作者"));
+    save();
+    QCOMPARE(f->prompts.messages(), QStringList{kSaved});
+    QCOMPARE(info().value(2), QVariant("改过的作者"));
+    QVERIFY(info().value(5).isNull());
+}
+
+void tst_form1::coverBufferNameIsReplacedNeverFollowed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("link to a file elsewhere") << "link";
+    QTest::newRow("named pipe") << "fifo";
+}
+
+void tst_form1::coverBufferNameIsReplacedNeverFollowed()
+{
+    QFETCH(QString, kind);
+    const QString buffer = f->path(QStringLiteral("coverbuf.jpg"));
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("照片.jpg"));
+    const QByteArray photo = makeJpeg(30, 30, Qt::yellow);
+    f->writeFile(outside, photo);
+    if (kind == QLatin1String("link"))
+        QVERIFY(QFile::link(outside, buffer));
+    else
+        QCOMPARE(::mkfifo(QFile::encodeName(buffer).constData(), 0600), 0);
+    open();
+    QCOMPARE(w->Label7->text(), buffer);
+    QVERIFY(!QFileInfo(buffer).isSymLink());
+    QCOMPARE(readAll(buffer), cover);
+    QCOMPARE(readAll(outside), photo);
+    save();
+    QCOMPARE(f->prompts.messages(), QStringList{kSaved});
     QCOMPARE(info().value(5).toByteArray(), cover);
 }
 

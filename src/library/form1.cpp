@@ -103,6 +103,7 @@ bool Form1::loadNovel()
     // cover as stored instead.
     const QString buffer = m_ctx.programFile(QStringLiteral("coverbuf.jpg"));
     Label7->setText(novelfile::writeWhole(buffer, Data1.bytes(QStringLiteral("封面"))) ? buffer : QString());
+    m_shownCover = Label7->text();
     return true;
 }
 
@@ -137,7 +138,12 @@ void Form1::Command2_Click()
         const QString text = boxText(i);
         Data1.setValue(kFieldNames[i], text == m_shown[i] ? m_stored[i] : QVariant(text));
     }
-    if (const QString cover = Label7->text(); !cover.isEmpty()) {
+    // The buffer as loaded stands for the stored cover, which is kept as it is:
+    // the buffer is a shared file that another dialog may have rewritten
+    // since, and an empty cover would not read back at all.
+    const QString cover = Label7->text();
+    const bool coverAsLoaded = cover == m_shownCover && CommonDialog1.fileName() != cover;
+    if (!cover.isEmpty() && !coverAsLoaded) {
         QByteArray bytes;
         QString why;
         if (novelfile::readCover(cover, bytes, &why))

@@ -60,4 +60,6 @@ private:
     // left as it was gives back the stored value exactly.
     QVariant m_stored[kFields];
     QString m_shown[kFields];
+    // Label7 as loaded: the cover buffer, or empty when it could not be made.
+    QString m_shownCover;
 };

@@ -1,5 +1,6 @@
 #include "store/novel_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -8,8 +9,14 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace novelfile {
+
+// Novels being made are named so; the library lists no hidden file.
+static const QString kUnfinishedPrefix = QStringLiteral(".新小说-");
 
 QStringList sidecars(const QString &path)
 {
@@ -139,11 +146,17 @@ bool readCover(const QString &path, QByteArray &bytes, QString *error)
 
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return failWith(error, f.errorString());
-    if (f.write(bytes) != bytes.size() || !f.flush())
-        return failWith(error, f.errorString());
+    const QFileInfo target(path);
+    QTemporaryFile out(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral("-XXXXXX"));
+    if (!out.open())
+        return failWith(error, out.errorString());
+    if (out.write(bytes) != bytes.size() || !out.flush())
+        return failWith(error, out.errorString());
+    // rename() puts the new file in place of the name itself: a link of that
+    // name is replaced, not followed, and a pipe is never opened.
+    if (::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return failWith(error, QString::fromLocal8Bit(std::strerror(errno)));
+    out.setAutoRemove(false);
     return true;
 }
 
@@ -154,7 +167,7 @@ bool copyToTemporary(const QString &source, const QString &directory, QString *t
         return failWith(error, QStringLiteral("找不到文件：%1").arg(source));
     if (!in.open(QIODevice::ReadOnly))
         return failWith(error, in.errorString());
-    QTemporaryFile out(directory + QStringLiteral("/.新小说-XXXXXX.tmp"));
+    QTemporaryFile out(directory + QStringLiteral("/") + kUnfinishedPrefix + QStringLiteral("XXXXXX.tmp"));
     if (!out.open())
         return failWith(error, out.errorString());
     QByteArray block;
@@ -193,6 +206,46 @@ bool placeNew(const QString &from, const QString &to, QString *error)
     for (const QString &side : sidecars(from))
         QFile::remove(side);
     return true;
+}
+
+bool isSoundNovel(const QString &path, QString *error)
+{
+    const QString name = QStringLiteral("yz_check_%1").arg(quintptr(&path));
+    QString why;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            why = db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next())
+                why = q.lastError().text();
+            else if (const QString verdict = q.value(0).toString(); verdict != QLatin1String("ok"))
+                why = verdict;
+            else if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                            "name IN ('信息', '分卷', '小说')")) ||
+                     !q.next())
+                why = q.lastError().text();
+            else if (q.value(0).toInt() != 3)
+                why = QStringLiteral("缺少表“信息”、“分卷”或“小说”");
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (why.isEmpty())
+        return true;
+    return failWith(error, QStringLiteral("小说文件已损坏（%1）").arg(why));
+}
+
+void removeUnfinished(const QString &directory)
+{
+    const QDir dir(directory);
+    const QStringList left =
+        dir.entryList({kUnfinishedPrefix + QStringLiteral("??????.tmp*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : left)
+        QFile::remove(dir.filePath(name));
 }
 
 } // namespace novelfile

@@ -40,8 +40,9 @@ bool readCover(const QString &path, QByteArray &bytes, QString *error = nullptr)
 // The largest cover picture the program stores.
 constexpr qint64 kMaxCoverBytes = 64 * 1024 * 1024;
 
-// Makes the file at path hold exactly bytes: an older, longer content is cut
-// away, never appended to.
+// Makes the file at path hold exactly bytes by putting a new file in its
+// place: whatever had that name (an older, longer file, a link, a pipe) is
+// replaced, never written through or appended to.
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // Copies source to a new hidden file in directory, which the library does not
@@ -51,5 +52,13 @@ bool copyToTemporary(const QString &source, const QString &directory, QString *t
 // Gives the finished novel file at from its name to; never replaces a file
 // that is already there.
 bool placeNew(const QString &from, const QString &to, QString *error = nullptr);
+
+// True when the file at path is a whole novel: its pages check out and it
+// holds the tables 信息, 分卷 and 小说. Says why not otherwise.
+bool isSoundNovel(const QString &path, QString *error = nullptr);
+
+// Removes what copyToTemporary left in directory when the program ended
+// before the new novel was finished.
+void removeUnfinished(const QString &directory);
 
 } // namespace novelfile
