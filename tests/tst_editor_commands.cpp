@@ -5,6 +5,7 @@
 #include "editor/frm_edit.h"
 #include "fixture.h"
 #include "open_chapter.h"
+#include "small_disk.h"
 #include "store/ansi_codec.h"
 
 #include <QClipboard>
@@ -35,6 +36,7 @@ private slots:
     void importOfAnEmptyFileGivesTheEmptyText();
     void unreadableImportChangesNothing();
     void failedExportIsReported();
+    void failedExportLeavesTheOldFileWhole();
     void cancelledDialogsDoNothing();
     void aboutShowsTheAboutBox();
 
@@ -326,6 +328,26 @@ void tst_editor_commands::failedExportIsReported()
     QCOMPARE(m_fx->prompts.messages().size(), 1);
     QVERIFY(m_fx->prompts.messages().first().startsWith(QStringLiteral("导出失败！")));
     QVERIFY(!QFile::exists(nowhere));
+}
+
+void tst_editor_commands::failedExportLeavesTheOldFileWhole()
+{
+    // A full disk where no file can be made beside the old one: the export
+    // must fail without writing into the old file.
+    SmallDisk disk(512 * 1024, 16);
+    if (!disk.isMounted())
+        QSKIP("cannot mount a small file system here (needs root)");
+    const QString out = disk.filePath(QStringLiteral("旧稿.txt"));
+    const QByteArray old(300000, 'x');
+    m_fx->writeFile(out, old);
+    disk.useUpFileNames();
+    OpenChapter chapter(*m_fx, QString(600000, QChar(0x5B57)));
+    frm_edit *editor = open(chapter, false);
+    m_fx->prompts.files = {out};
+    editor->Command4_Click();
+    QCOMPARE(m_fx->prompts.messages().size(), 1);
+    QVERIFY(m_fx->prompts.messages().first().startsWith(QStringLiteral("导出失败！")));
+    QCOMPARE(readAll(out), old);
 }
 
 void tst_editor_commands::cancelledDialogsDoNothing()
