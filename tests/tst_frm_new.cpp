@@ -59,6 +59,7 @@ private slots:
     void missingDefaultCoverKeepsTemplateCover();
     void failedCreationIsReportedAndLeavesNothing_data();
     void failedCreationIsReportedAndLeavesNothing();
+    void unfinishedNovelsOfAnEarlierRunAreCleared();
     void cancelWritesNothing();
     void closeBoxRunsNothing();
 
@@ -430,6 +431,7 @@ void tst_frm_new::failedCreationIsReportedAndLeavesNothing_data()
     QTest::newRow("template is a directory") << "template directory";
     QTest::newRow("template is no novel") << "template garbage";
     QTest::newRow("template without information record") << "template empty";
+    QTest::newRow("template damaged where the record is not") << "template damaged";
     QTest::newRow("data directory cannot be made") << "data directory blocked";
 }
 
@@ -437,7 +439,8 @@ void tst_frm_new::failedCreationIsReportedAndLeavesNothing()
 {
     QFETCH(QString, fault);
     const QString templatePath = f->path(QStringLiteral("空数据库.mdb"));
-    if (fault.startsWith(QLatin1String("template")) && fault != QLatin1String("template empty"))
+    if (fault == QLatin1String("template missing") || fault == QLatin1String("template directory") ||
+        fault == QLatin1String("template garbage"))
         QVERIFY(novelfile::remove(templatePath));
     if (fault == QLatin1String("template directory"))
         QVERIFY(QDir(f->programDir()).mkdir(QStringLiteral("空数据库.mdb")));
@@ -445,6 +448,20 @@ void tst_frm_new::failedCreationIsReportedAndLeavesNothing()
         f->writeFile(templatePath, QByteArray(8192, 'x'));
     if (fault == QLatin1String("template empty"))
         sqlColumn(templatePath, QStringLiteral("DELETE FROM 信息"));
+    if (fault == QLatin1String("template damaged")) {
+        // The chapters' page is garbage; the information record can still
+        // be filled in, but the file is no whole novel.
+        const int page =
+            sqlColumn(templatePath, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '小说'"))
+                .value(0)
+                .toInt();
+        const int pageSize = sqlColumn(templatePath, QStringLiteral("PRAGMA page_size")).value(0).toInt();
+        QVERIFY(page > 1);
+        QFile file(templatePath);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(qint64(page - 1) * pageSize));
+        QVERIFY(file.write(QByteArray(64, '\xA5')) == 64);
+    }
     if (fault == QLatin1String("data directory blocked")) {
         f->writeFile(f->path(QStringLiteral("blocker")), "a file, not a directory");
         f->writeFile(f->path(QStringLiteral("Config.ini")),
@@ -461,6 +478,24 @@ void tst_frm_new::failedCreationIsReportedAndLeavesNothing()
     QVERIFY(w && w->isVisible());
     QVERIFY(f->nav.shown.isEmpty());
     QCOMPARE(dirSnapshot(f->programDir()), before);
+}
+
+void tst_frm_new::unfinishedNovelsOfAnEarlierRunAreCleared()
+{
+    // A creation killed half way leaves its hidden file and the log files.
+    const QString dir = f->dataDir() + QLatin1Char('/');
+    const QStringList left = {QStringLiteral(".新小说-a1B2c3.tmp"), QStringLiteral(".新小说-a1B2c3.tmp-wal"),
+                              QStringLiteral(".新小说-a1B2c3.tmp-shm")};
+    for (const QString &name : left)
+        f->writeFile(dir + name, "half made");
+    f->writeFile(dir + QStringLiteral(".用户的文件"), "kept");
+    open();
+    fill({});
+    create();
+    QCOMPARE(f->prompts.messages(), QStringList{kOk});
+    for (const QString &name : left)
+        QVERIFY2(!QFileInfo::exists(dir + name), qPrintable(name));
+    QCOMPARE(readAll(dir + QStringLiteral(".用户的文件")), QByteArray("kept"));
 }
 
 void tst_frm_new::cancelWritesNothing()

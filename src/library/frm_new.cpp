@@ -197,6 +197,8 @@ bool frm_new::createNovel(const QString &prefix, const QString &target, const QB
         *why = QStringLiteral("无法建立数据目录“%1”").arg(dataDir);
         return false;
     }
+    // A creation cut short by the end of the program leaves its hidden file.
+    novelfile::removeUnfinished(dataDir);
     QString temp;
     if (!novelfile::copyToTemporary(m_ctx.programFile(QStringLiteral("空数据库.mdb")), dataDir, &temp, why))
         return false;
@@ -204,7 +206,9 @@ bool frm_new::createNovel(const QString &prefix, const QString &target, const QB
     if (!filled)
         *why = Data1.lastError();
     Data1.close();
-    if (filled && novelfile::placeNew(temp, target, why))
+    // A damaged template can still take the information record; only a file
+    // that checks out whole becomes a novel.
+    if (filled && novelfile::isSoundNovel(temp, why) && novelfile::placeNew(temp, target, why))
         return true;
     novelfile::remove(temp);
     return false;
