@@ -1,6 +1,8 @@
 // 砚舟写作系统: starts on the library window.
 #include "app/app_context.h"
+#include "app/single_instance.h"
 #include "app/window_navigator.h"
+#include "store/novel_file.h"
 #include "ui/prompts.h"
 #include "ui/skin.h"
 
@@ -31,6 +33,15 @@ int main(int argc, char *argv[])
     WindowNavigator nav(ctx);
     ctx.nav = &nav;
 
+    // Two programs on one program or data directory would write over each
+    // other's chapters and covers: a second start hands over to the first.
+    const QString dataDir = ctx.dataPrefix();
+    SingleInstance instance({ctx.programDir, dataDir});
+    if (!claimDirectories(instance, prompts))
+        return 0;
+    novelfile::removeUnfinished(dataDir);
+
     nav.showLibrary();
+    instance.listen(bringWindowsForward);
     return app.exec();
 }
