@@ -261,10 +261,10 @@ void frm_edit::installTextFilter(bool on)
 void frm_edit::Form_Resize()
 {
     ScaleLayout(this);
-    // The font boxes keep their design places; the font list keeps its size
-    // too, so that it never grows over the size box beside it.
+    // The font boxes keep their design places; the size box keeps its size
+    // too, while the font list grows and shrinks with the window.
     placeTw(Text2, 1800, 120, 735, 270);
-    placeTw(Combo1, 0, 120, 1575, 300);
+    Combo1->move(tw(0), tw(120));
 }
 
 void frm_edit::Form_Unload()
