@@ -35,6 +35,7 @@ private slots:
     void importedGbkFileExportsByteIdentical();
     void exportWritesQuestionMarksAndReplacesLongerFiles();
     void importOfAnEmptyFileGivesTheEmptyText();
+    void importKeepsABrokenLastByteAsAReplacementCharacter();
     void unreadableImportChangesNothing();
     void failedExportIsReported();
     void cancelledDialogsDoNothing();
@@ -331,6 +332,19 @@ void tst_editor_commands::importOfAnEmptyFileGivesTheEmptyText()
     QCOMPARE(chapter.storedText(), QString());
     QCOMPARE(editor->panelText(8), QStringLiteral("0"));
     QVERIFY(m_fx->prompts.messages().isEmpty());
+}
+
+void tst_editor_commands::importKeepsABrokenLastByteAsAReplacementCharacter()
+{
+    OpenChapter chapter(*m_fx, QStringLiteral("旧的正文"));
+    frm_edit *editor = open(chapter);
+    const QString broken = m_fx->path(QStringLiteral("断尾.txt"));
+    m_fx->writeFile(broken, "abc\xD6");
+    m_fx->prompts.files = {broken};
+    editor->Command3_Click();
+    QCOMPARE(editor->Text1->toPlainText(), QStringLiteral("abc\uFFFD"));
+    QCOMPARE(chapter.storedText(), QStringLiteral("abc\uFFFD"));
+    QCOMPARE(editor->panelText(8), QStringLiteral("4"));
 }
 
 void tst_editor_commands::unreadableImportChangesNothing()
