@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QtTest>
 
 class tst_editor_commands : public QObject
@@ -25,6 +26,7 @@ private slots:
 
     void rightButtonOpensOnlyTheEditorsMenu();
     void contextMenuKeyOpensNothing();
+    void rightPressOnTheScrollBarOpensNothing();
     void copyPutsTheSelectionOrNothingOnTheClipboard();
     void cutDeletesWithoutTouchingTheClipboard();
     void pasteReplacesTheSelection();
@@ -34,6 +36,7 @@ private slots:
     void importedGbkFileExportsByteIdentical();
     void exportWritesQuestionMarksAndReplacesLongerFiles();
     void importOfAnEmptyFileGivesTheEmptyText();
+    void importKeepsABrokenLastByteAsAReplacementCharacter();
     void unreadableImportChangesNothing();
     void failedExportIsReported();
     void failedExportLeavesTheOldFileWhole();
@@ -120,6 +123,39 @@ void tst_editor_commands::contextMenuKeyOpensNothing()
     QTest::qWait(20);
     QCOMPARE(QApplication::activePopupWidget(), nullptr);
     QVERIFY(!editor->gongneng->isVisible());
+}
+
+void tst_editor_commands::rightPressOnTheScrollBarOpensNothing()
+{
+    OpenChapter chapter(*m_fx, QStringLiteral("正文\r\n").repeated(200));
+    frm_edit *editor = open(chapter);
+    QScrollBar *bar = editor->Text1->verticalScrollBar();
+    QVERIFY(bar->isVisible());
+    // Any menu that opens is noted and closed again, so that a menu that
+    // waits for its answer cannot hold the test.
+    QStringList menus;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (QWidget *popup = QApplication::activePopupWidget()) {
+            menus << popup->metaObject()->className();
+            popup->close();
+        }
+    });
+    closer.start(10);
+
+    // A real right press, through the window as the window system sends it,
+    // then the menu request the toolkit makes of it.
+    const QPoint onBar = bar->rect().center();
+    QWindow *window = editor->windowHandle();
+    const QPoint inWindow = window->mapFromGlobal(bar->mapToGlobal(onBar));
+    QTest::mousePress(window, Qt::RightButton, {}, inWindow);
+    QTest::mouseRelease(window, Qt::RightButton, {}, inWindow);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, onBar, bar->mapToGlobal(onBar));
+    QApplication::sendEvent(bar, &request);
+    QTest::qWait(50);
+    QCOMPARE(menus, QStringList());
+    QVERIFY(!editor->gongneng->isVisible());
+    QCOMPARE(editor->Text1->toPlainText(), QStringLiteral("正文\n").repeated(200));
 }
 
 void tst_editor_commands::copyPutsTheSelectionOrNothingOnTheClipboard()
@@ -298,6 +334,19 @@ void tst_editor_commands::importOfAnEmptyFileGivesTheEmptyText()
     QCOMPARE(chapter.storedText(), QString());
     QCOMPARE(editor->panelText(8), QStringLiteral("0"));
     QVERIFY(m_fx->prompts.messages().isEmpty());
+}
+
+void tst_editor_commands::importKeepsABrokenLastByteAsAReplacementCharacter()
+{
+    OpenChapter chapter(*m_fx, QStringLiteral("旧的正文"));
+    frm_edit *editor = open(chapter);
+    const QString broken = m_fx->path(QStringLiteral("断尾.txt"));
+    m_fx->writeFile(broken, "abc\xD6");
+    m_fx->prompts.files = {broken};
+    editor->Command3_Click();
+    QCOMPARE(editor->Text1->toPlainText(), QStringLiteral("abc\uFFFD"));
+    QCOMPARE(chapter.storedText(), QStringLiteral("abc\uFFFD"));
+    QCOMPARE(editor->panelText(8), QStringLiteral("4"));
 }
 
 void tst_editor_commands::unreadableImportChangesNothing()

@@ -217,6 +217,54 @@ private slots:
         w.file_a->hide();
     }
 
+    void aLeftDragInsideTheListChangesNothing()
+    {
+        ProgramFixture fx;
+        fx.addNovel(QStringLiteral("a.mdb"), titled(QStringLiteral("甲书")));
+        fx.addNovel(QStringLiteral("b.mdb"), titled(QStringLiteral("乙书")));
+        const QString c = fx.addNovel(QStringLiteral("c.mdb"), titled(QStringLiteral("丙书")));
+        frm_dl w(fx.ctx);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QWidget *viewport = w.ListView1->viewport();
+        const auto centre = [&](int row) {
+            return w.ListView1->visualRect(w.ListView1->model()->index(row, 0)).center();
+        };
+        const auto selectedTitles = [&] {
+            QStringList out;
+            for (const QListWidgetItem *item : w.ListView1->selectedItems())
+                out << item->text();
+            return out;
+        };
+
+        // Press on 丙书, drag over 乙书, release on 甲书: with 乙书 chosen
+        // before, and with nothing chosen.
+        for (const QString &before : {QStringLiteral("乙书"), QString()}) {
+            if (before.isEmpty())
+                w.ListView1->clearSelection();
+            else
+                select(w, before);
+            const QStringList chosen = selectedTitles();
+            QTest::mousePress(viewport, Qt::LeftButton, {}, centre(2));
+            for (const QPoint &p : {centre(2) + QPoint(3, 0), centre(2) + QPoint(12, 2), centre(1), centre(0)})
+                QTest::mouseMove(viewport, p);
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, centre(0));
+            QCOMPARE(selectedTitles(), chosen);
+            if (!before.isEmpty())
+                QCOMPARE(w.ListView1->currentItem()->text(), before);
+        }
+
+        // A click, even one that trembles a little, still chooses the novel,
+        // and a double-click still opens it.
+        QTest::mousePress(viewport, Qt::LeftButton, {}, centre(2));
+        QTest::mouseMove(viewport, centre(2) + QPoint(1, 1));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, centre(2) + QPoint(1, 1));
+        QCOMPARE(selectedTitles(), QStringList{"丙书"});
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, centre(2));
+        QCOMPARE(fx.nav.shown, QStringList{"frm_write"});
+        QCOMPARE(fx.ctx.currentNovelPath, c);
+    }
+
     void aboutBoxOpensBesideTheLibrary()
     {
         ProgramFixture fx;

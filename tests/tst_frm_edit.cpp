@@ -33,7 +33,7 @@ private slots:
     void fontSizeBoxTakesOnlyUsableSizes();
     void fontListChangesTheWholeText();
     void tabInsertsATabOnlyInEditMode();
-    void resizingScalesControlsButNotTheFontBoxes();
+    void resizingScalesControlsAndKeepsTheFontBoxesInPlace();
     void clockShowsDateAndTime();
     void lockedFileKeepsTheTextAndRetries();
     void closingWithAnUnstoredChangeWarnsFirst();
@@ -272,27 +272,34 @@ void tst_frm_edit::tabInsertsATabOnlyInEditMode()
     QCOMPARE(editor->Text1->toPlainText(), QStringLiteral("甲\t\t丙"));
 }
 
-void tst_frm_edit::resizingScalesControlsButNotTheFontBoxes()
+void tst_frm_edit::resizingScalesControlsAndKeepsTheFontBoxesInPlace()
 {
     OpenChapter chapter(*m_fx, QStringLiteral("正文"));
     frm_edit *editor = open(chapter);
     QWidget *central = editor->centralWidget();
     const QRect text = editor->Text1->geometry();
     const QRect button = editor->Command4->geometry();
+    const QRect fonts = editor->Combo1->geometry();
     const QSize before = central->size();
 
     editor->resize(editor->width() * 2, editor->height() + before.height());
     QTRY_COMPARE(central->width(), before.width() * 2);
+    QCOMPARE(central->height(), before.height() * 2);
     QVERIFY(qAbs(editor->Text1->width() - 2 * text.width()) <= 1);
     QVERIFY(qAbs(editor->Text1->height() - 2 * text.height()) <= 1);
     QVERIFY(qAbs(editor->Command4->x() - 2 * button.x()) <= 1);
+    // The size box keeps its place and size; the font list only its place,
+    // its size follows the window like every other control.
     QCOMPARE(editor->Text2->geometry(), twRect(1800, 120, 735, 270));
-    QCOMPARE(editor->Combo1->geometry(), twRect(0, 120, 1575, 300));
+    QCOMPARE(editor->Combo1->pos(), twRect(0, 120, 0, 0).topLeft());
+    QVERIFY(qAbs(editor->Combo1->width() - 2 * fonts.width()) <= 1);
+    QVERIFY(qAbs(editor->Combo1->height() - 2 * fonts.height()) <= 1);
 
     editor->resize(editor->width() / 2, editor->height() - before.height());
     QTRY_COMPARE(central->size(), before);
     QCOMPARE(editor->Text1->geometry(), text);
     QCOMPARE(editor->Command4->geometry(), button);
+    QCOMPARE(editor->Combo1->geometry(), fonts);
 }
 
 void tst_frm_edit::clockShowsDateAndTime()

@@ -149,6 +149,29 @@ private slots:
         QCOMPARE(ansi::decode(ansi::encode(text)), text);
         QCOMPARE(ansi::encode(QStringLiteral("a\U0001F600b")), QByteArray("a?b"));
     }
+
+    void codecTurnsABrokenByteIntoOneReplacementCharacterWhereverItStands_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("last byte") << QByteArray("abc\xD6") << QStringLiteral("abc\uFFFD");
+        QTest::newRow("only byte") << QByteArray("\xFE") << QStringLiteral("\uFFFD");
+        QTest::newRow("after a whole character") << QByteArray("\xD6\xD0\x81") << QStringLiteral("中\uFFFD");
+        QTest::newRow("line end follows") << QByteArray("abc\xD6\r\n") << QStringLiteral("abc\uFFFD\r\n");
+        QTest::newRow("in the middle and at the end") << QByteArray("a\xD6\x30"
+                                                                    "b\xD6")
+                                                      << QStringLiteral("a\uFFFD"
+                                                                        "0b\uFFFD");
+        QTest::newRow("whole characters only") << QByteArray("\xD6\xD0\xCE\xC4") << QStringLiteral("中文");
+        QTest::newRow("empty") << QByteArray() << QString();
+    }
+
+    void codecTurnsABrokenByteIntoOneReplacementCharacterWhereverItStands()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(ansi::decode(bytes), text);
+    }
 };
 
 QTEST_GUILESS_MAIN(SettingsAndFiles)

@@ -6,6 +6,8 @@
 #include "library/frm_dl.h"
 #include "library/frm_new.h"
 
+#include <QScreen>
+
 // A new window is shown before the old one closes, so that the program never
 // finds itself without a window in between.
 
@@ -29,14 +31,54 @@ void WindowNavigator::showNovelInfo()
     (new Form1(m_ctx))->show();
 }
 
+namespace {
+
+// Where a box of frame size box goes beside the window frame owner, wholly
+// inside area: right of the window as designed, else left of it, else over
+// its middle, as when the window fills the screen.
+QPoint besidePosition(const QRect &owner, const QSize &box, const QRect &area)
+{
+    QPoint at(owner.right() + 8, owner.top());
+    if (at.x() + box.width() - 1 > area.right()) {
+        at.setX(owner.left() - 7 - box.width());
+        if (at.x() < area.left())
+            at = owner.center() - QPoint(box.width() / 2, box.height() / 2);
+    }
+    at.setX(qBound(area.left(), at.x(), area.right() - box.width() + 1));
+    at.setY(qBound(area.top(), at.y(), area.bottom() - box.height() + 1));
+    return at;
+}
+
+// Puts box beside owner on the screen that holds owner. Before the box is
+// first shown its frame is not known yet: the owner's frame stands in.
+void placeBeside(QWidget *box, const QWidget *owner)
+{
+    const QScreen *screen = owner->screen();
+    if (!screen)
+        return;
+    const QRect frame = owner->frameGeometry();
+    const QSize boxFrame =
+        box->isVisible() ? box->frameGeometry().size() : box->size() + (frame.size() - owner->geometry().size());
+    box->move(besidePosition(frame, boxFrame, screen->availableGeometry()));
+}
+
+} // namespace
+
 void WindowNavigator::showAbout(QWidget *beside)
 {
     if (!m_about)
         m_about = new frm_about;
-    if (beside) {
-        const QRect frame = beside->frameGeometry();
-        m_about->move(frame.right() + 8, frame.top());
-    }
+    const QWidget *owner = beside ? beside->window() : nullptr;
+    // A window that stays on top, as the full-screen editor does, would hide
+    // a box that does not.
+    const bool onTop = owner && owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    if (m_about->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop)
+        m_about->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    if (owner)
+        placeBeside(m_about, owner);
     m_about->show();
+    if (owner)
+        placeBeside(m_about, owner); // now with its own frame
     m_about->raise();
+    m_about->activateWindow();
 }

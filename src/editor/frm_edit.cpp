@@ -23,8 +23,10 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -247,11 +249,17 @@ void frm_edit::Form_Load()
     Text2->setText(QString::number(kDesignFontSize));
 }
 
+std::array<QObject *, 4> frm_edit::textBoxParts() const
+{
+    return {Text1, Text1->viewport(), Text1->verticalScrollBar(), Text1->horizontalScrollBar()};
+}
+
 void frm_edit::installTextFilter(bool on)
 {
-    // The text box's own context menu never shows: the right button opens
-    // gongneng instead, and the context-menu key opens nothing.
-    for (QObject *o : {static_cast<QObject *>(Text1), static_cast<QObject *>(Text1->viewport())}) {
+    // The text box's own context menus never show, neither the text's nor
+    // its scroll bar's: the right button opens gongneng over the text and
+    // nothing over the scroll bar, and the context-menu key opens nothing.
+    for (QObject *o : textBoxParts()) {
         if (on)
             o->installEventFilter(this);
         else
@@ -262,10 +270,10 @@ void frm_edit::installTextFilter(bool on)
 void frm_edit::Form_Resize()
 {
     ScaleLayout(this);
-    // The font boxes keep their design places; the font list keeps its size
-    // too, so that it never grows over the size box beside it.
+    // The font boxes keep their design places; the size box keeps its size
+    // too, while the font list grows and shrinks with the window.
     placeTw(Text2, 1800, 120, 735, 270);
-    placeTw(Combo1, 0, 120, 1575, 300);
+    Combo1->move(tw(0), tw(120));
 }
 
 void frm_edit::Form_Unload()
@@ -503,7 +511,7 @@ bool frm_edit::eventFilter(QObject *watched, QEvent *event)
     } else if (watched == centralWidget()) {
         if (type == QEvent::Resize)
             Form_Resize();
-    } else if (watched == Text1 || watched == Text1->viewport()) {
+    } else if (const auto parts = textBoxParts(); std::find(parts.begin(), parts.end(), watched) != parts.end()) {
         if (type == QEvent::ContextMenu)
             return true;
         if (type == QEvent::MouseButtonPress && watched == Text1->viewport()) {

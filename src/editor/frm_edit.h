@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QVector>
+#include <array>
 
 struct AppContext;
 class DataSource;
@@ -94,6 +95,8 @@ private:
     // refused, and the status bar then says so.
     bool storeText();
     void installTextFilter(bool on);
+    // The text box and the parts of it the mouse can reach.
+    std::array<QObject *, 4> textBoxParts() const;
 
     AppContext &m_ctx;
     DataSource *m_data;

@@ -8,6 +8,7 @@
 #include "ui/skin.h"
 #include "ui/twips.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QListWidget>
 #include <QMenuBar>
@@ -201,6 +202,27 @@ bool frm_dl::eventFilter(QObject *watched, QEvent *event)
                 if (QListWidgetItem *item = ListView1->itemAt(me->position().toPoint()))
                     ListView1->setCurrentItem(item);
                 file_a->popup(me->globalPosition().toPoint());
+                return true;
+            }
+            if (me->button() == Qt::LeftButton) {
+                m_pressSelection = ListView1->selectionModel()->selection();
+                m_pressCurrent = ListView1->currentIndex();
+                m_pressPos = me->position().toPoint();
+                m_dragging = false;
+            }
+        } else if (event->type() == QEvent::MouseMove) {
+            // A left-button drag has no effect: the list never sees the
+            // move, and once the mouse has gone further than a click's
+            // tremble, the choice made by the press is taken back.
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (me->buttons() & Qt::LeftButton) {
+                if (!m_dragging &&
+                    (me->position().toPoint() - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+                    m_dragging = true;
+                    QItemSelectionModel *chosen = ListView1->selectionModel();
+                    chosen->setCurrentIndex(m_pressCurrent, QItemSelectionModel::NoUpdate);
+                    chosen->select(m_pressSelection, QItemSelectionModel::ClearAndSelect);
+                }
                 return true;
             }
         } else if (event->type() == QEvent::ContextMenu) {

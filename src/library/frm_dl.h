@@ -4,7 +4,9 @@
 
 #include "store/data_source.h"
 
+#include <QItemSelection>
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QVector>
 
 struct AppContext;
@@ -55,6 +57,12 @@ private:
     bool openSelected(bool chapters);
 
     AppContext &m_ctx;
+    // The choice in the list when the left button went down: a drag puts it
+    // back, so that only a click chooses a novel.
+    QItemSelection m_pressSelection;
+    QPersistentModelIndex m_pressCurrent;
+    QPoint m_pressPos;
+    bool m_dragging = false;
 };
 
 // The address the web-site command opens.

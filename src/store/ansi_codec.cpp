@@ -10,7 +10,15 @@ QString decode(const QByteArray &bytes)
     QStringDecoder decoder("GBK");
     if (!decoder.isValid())
         return QString::fromLocal8Bit(bytes);
-    return decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    // A lead byte at the very end waits in the decoder for a second byte
+    // that never comes. A line feed is never the second byte of a GBK
+    // character: handed on, it makes the decoder give the waiting byte up as
+    // the invalid byte it is, a U+FFFD like any other; the line feed itself
+    // is dropped again.
+    QString rest = decoder.decode(QByteArrayView("\n", 1));
+    rest.chop(1);
+    return text + rest;
 }
 
 QByteArray encode(const QString &text)

@@ -6,7 +6,8 @@
 
 namespace ansi {
 
-// Bytes in GBK to text. Bytes that do not form a GBK character become U+FFFD.
+// Bytes in GBK to text. Bytes that do not form a GBK character become U+FFFD,
+// wherever they stand, a lone lead byte at the very end included.
 QString decode(const QByteArray &bytes);
 
 // Text to GBK bytes; a character GBK cannot hold becomes "?".

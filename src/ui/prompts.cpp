@@ -6,11 +6,18 @@
 
 QString qtNameFilter(const QString &filter)
 {
+    // The file dialog takes a filter's patterns from the parentheses that end
+    // its description. A description that already ends with its own
+    // patterns, as "图片文件(*.jpg)" does, is shown just as it reads; any
+    // other has them added, so that the patterns always apply.
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        out << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-                   QLatin1Char(')');
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString &description = parts[i];
+        const QString patterns =
+            QLatin1Char('(') + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
+        out << (description.endsWith(patterns) ? description : description + QLatin1Char(' ') + patterns);
+    }
     return out.join(QStringLiteral(";;"));
 }
 

@@ -49,7 +49,7 @@ public:
     QString saveFile(QWidget *parent, const QString &filter, const QString &currentName) override;
 };
 
-// "图片文件(*.jpg)|*.jpg" as a Qt name filter list.
+// "图片文件(*.jpg)|*.jpg" as a Qt name filter list: "图片文件(*.jpg)".
 QString qtNameFilter(const QString &filter);
 
 // The one message for a store operation that failed (file gone, locked,
