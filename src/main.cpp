@@ -1,19 +1,27 @@
 // 砚舟写作系统: starts on the library window.
 #include "app/app_context.h"
+#include "app/start_check.h"
 #include "app/window_navigator.h"
 #include "ui/prompts.h"
 #include "ui/skin.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Also the title of windows without one of their own, and the name of
+    // the user's own data location (~/.local/share/砚舟写作系统).
     QApplication::setApplicationName(appTitle());
+    // The desktop entry and icon that stand for the program's windows.
+    QApplication::setDesktopFileName(QStringLiteral("org.example.yanzhou"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.example.yanzhou")));
 
     // Qt's own buttons and dialogs speak Chinese too.
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
@@ -25,12 +33,14 @@ int main(int argc, char *argv[])
 
     QtPrompts prompts;
     AppContext ctx;
-    ctx.programDir = QCoreApplication::applicationDirPath();
+    settleDirectories(ctx, QCoreApplication::applicationDirPath(),
+                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     ctx.prompts = &prompts;
     ctx.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     WindowNavigator nav(ctx);
     ctx.nav = &nav;
 
+    quitWhenShownIfAsked(&app);
     nav.showLibrary();
     return app.exec();
 }
