@@ -23,7 +23,7 @@ install(FILES ${CMAKE_BINARY_DIR}/launcher/yanzhou DESTINATION bin)
 
 install(CODE "
   set(YZ_DESKTOP_IN \"${YZ_DESKTOP_RES}/${YZ_APP_ID}.desktop.in\")
-  set(YZ_DESKTOP_OUT \"${CMAKE_BINARY_DIR}/launcher/${YZ_APP_ID}.desktop\")
+  set(YZ_DESKTOP_DIR \"${CMAKE_BINARY_DIR}/launcher\")
   include(\"${CMAKE_SOURCE_DIR}/cmake/desktop_entry.cmake\")")
 install(FILES ${YZ_DESKTOP_RES}/${YZ_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 
