@@ -1,6 +1,7 @@
 // 砚舟写作系统: starts on the library window.
 #include "app/app_context.h"
 #include "app/single_instance.h"
+#include "app/start_check.h"
 #include "app/window_navigator.h"
 #include "store/novel_file.h"
 #include "ui/prompts.h"
@@ -8,14 +9,21 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Also the title of windows without one of their own, and the name of
+    // the user's own data location (~/.local/share/砚舟写作系统).
     QApplication::setApplicationName(appTitle());
+    // The desktop entry and icon that stand for the program's windows.
+    QApplication::setDesktopFileName(QStringLiteral("org.example.yanzhou"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.example.yanzhou")));
 
     // Qt's own buttons and dialogs speak Chinese too.
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
@@ -27,7 +35,8 @@ int main(int argc, char *argv[])
 
     QtPrompts prompts;
     AppContext ctx;
-    ctx.programDir = QCoreApplication::applicationDirPath();
+    settleDirectories(ctx, QCoreApplication::applicationDirPath(),
+                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     ctx.prompts = &prompts;
     ctx.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     WindowNavigator nav(ctx);
@@ -36,11 +45,15 @@ int main(int argc, char *argv[])
     // Two programs on one program or data directory would write over each
     // other's chapters and covers: a second start hands over to the first.
     const QString dataDir = ctx.dataPrefix();
-    SingleInstance instance({ctx.programDir, dataDir});
+    QStringList claimed{ctx.programDir, dataDir};
+    if (!ctx.userDir.isEmpty())
+        claimed << ctx.userDir;
+    SingleInstance instance(claimed);
     if (!claimDirectories(instance, prompts))
         return 0;
     novelfile::removeUnfinished(dataDir);
 
+    quitWhenShownIfAsked(&app);
     nav.showLibrary();
     instance.listen(bringWindowsForward);
     return app.exec();

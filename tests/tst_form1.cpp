@@ -34,6 +34,7 @@ private slots:
     void focusStartsInOutlineAndTabGoesUp();
     void showsTheNovelAndItsCover();
     void coverBufferIsOverwrittenNotAppended();
+    void coverBufferOfAnInstalledProgramIsInTheUserLocation();
     void savingUnchangedRewritesTheSameValues();
     void savingStoresWhatWasTyped();
     void chosenCoverIsStoredExactly();
@@ -163,6 +164,20 @@ void tst_form1::coverBufferIsOverwrittenNotAppended()
     f->writeFile(buffer, QByteArray(cover.size() * 3, 'x'));
     open();
     QCOMPARE(readAll(buffer), cover);
+}
+
+void tst_form1::coverBufferOfAnInstalledProgramIsInTheUserLocation()
+{
+    QTemporaryDir user;
+    f->ctx.userDir = user.path();
+    open();
+    const QString buffer = user.filePath(QStringLiteral("coverbuf.jpg"));
+    QCOMPARE(w->Label7->text(), buffer);
+    QCOMPARE(readAll(buffer), cover);
+    save();
+    QCOMPARE(f->prompts.messages(), QStringList{kSaved});
+    QCOMPARE(info().value(5).toByteArray(), cover);
+    QVERIFY(!QFileInfo::exists(f->path(QStringLiteral("coverbuf.jpg"))));
 }
 
 void tst_form1::savingUnchangedRewritesTheSameValues()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 
@@ -24,9 +25,13 @@ public:
 struct AppContext
 {
     // The directory of Config.ini, 空数据库.mdb, 默认.jpg, skin/ and the
-    // temporary pictures: beside the binary in production, a temporary
-    // directory in tests.
+    // novels that come with the program: beside the binary in production, a
+    // temporary directory in tests.
     QString programDir;
+    // Where the program writes when it may not write into programDir (an
+    // installed program): the user's own data location. Empty for a portable
+    // folder, which keeps everything beside the program.
+    QString userDir;
     // Full path of the novel file chosen in the library.
     QString currentNovelPath;
     Prompts *prompts = nullptr;
@@ -35,7 +40,23 @@ struct AppContext
     std::function<bool(const QUrl &)> openUrl;
 
     QString programFile(const QString &name) const { return programDir + QLatin1Char('/') + name; }
-    QString iniPath() const { return programFile(QStringLiteral("Config.ini")); }
+    // A file the program writes itself (the cover buffer, the default data
+    // directory): in userDir where there is one, else beside the program.
+    QString writableFile(const QString &name) const
+    {
+        return (userDir.isEmpty() ? programDir : userDir) + QLatin1Char('/') + name;
+    }
+    // The Config.ini files in the order they are read: the user's own first.
+    QStringList iniPaths() const;
+    // Value of the key from the first Config.ini that has it, else defaultValue.
+    QString setting(const QString &section, const QString &key, const QString &defaultValue) const;
     // The data directory with a trailing separator, as Config.ini sets it.
     QString dataPrefix() const;
 };
+
+// Decides where the program of programDir writes. A writable program
+// directory is a portable folder and keeps every role. Otherwise userLocation
+// takes the writable roles; on first start it gets the default data directory
+// with copies of the novels that come with the program, so that the user has
+// something to open and the installed originals stay untouched.
+void settleDirectories(AppContext &ctx, const QString &programDir, const QString &userLocation);

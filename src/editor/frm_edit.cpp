@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFontDatabase>
+#include <QInputMethodQueryEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -519,6 +520,20 @@ bool frm_edit::eventFilter(QObject *watched, QEvent *event)
             if (me->button() == Qt::RightButton) {
                 gongneng->popup(me->globalPosition().toPoint());
                 return true;
+            }
+        }
+        // Qt offers a read-only box to input methods all the same, and takes
+        // their text into it: shown but never stored. Tell them it takes no
+        // input, and refuse what one sends regardless.
+        if (watched == Text1 && Text1->isReadOnly()) {
+            if (type == QEvent::InputMethod)
+                return true;
+            if (type == QEvent::InputMethodQuery) {
+                auto *query = static_cast<QInputMethodQueryEvent *>(event);
+                if (query->queries() == Qt::ImEnabled) {
+                    query->setValue(Qt::ImEnabled, false);
+                    return true;
+                }
             }
         }
         // The box's own undo key goes the same one-level way as the menu's.

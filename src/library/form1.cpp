@@ -101,7 +101,7 @@ bool Form1::loadNovel()
     // The stored cover goes to the cover buffer, which then stands for it. A
     // buffer that cannot be written would hold some other picture: leave the
     // cover as stored instead.
-    const QString buffer = m_ctx.programFile(QStringLiteral("coverbuf.jpg"));
+    const QString buffer = m_ctx.writableFile(QStringLiteral("coverbuf.jpg"));
     Label7->setText(novelfile::writeWhole(buffer, Data1.bytes(QStringLiteral("封面"))) ? buffer : QString());
     m_shownCover = Label7->text();
     return true;

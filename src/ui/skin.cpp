@@ -1,7 +1,6 @@
 #include "ui/skin.h"
 
 #include "app/app_context.h"
-#include "store/ini_reader.h"
 
 #include <QApplication>
 #include <QFile>
@@ -9,10 +8,9 @@
 
 QString skinFilePath(const AppContext &ctx)
 {
-    const QString dir = ReadIniValue(ctx.iniPath(), QStringLiteral("Skin"), QStringLiteral("Path"),
-                                     ctx.programFile(QStringLiteral("skin")));
-    const QString name =
-        ReadIniValue(ctx.iniPath(), QStringLiteral("Skin"), QStringLiteral("Name"), QStringLiteral("skinh.she"));
+    const QString dir =
+        ctx.setting(QStringLiteral("Skin"), QStringLiteral("Path"), ctx.programFile(QStringLiteral("skin")));
+    const QString name = ctx.setting(QStringLiteral("Skin"), QStringLiteral("Name"), QStringLiteral("skinh.she"));
     return dir + QLatin1Char('/') + name;
 }
 
