@@ -3,10 +3,14 @@
 #include "chapters/frm_write.h"
 #include "fixture.h"
 #include "manager_window.h"
+#include "open_chapter.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -179,6 +183,93 @@ private slots:
         open(recipe);
         QCOMPARE(treeShape(w->TreeView1), (QStringList{"第一卷[a1,a2]", "第二卷[b1,b2]", "第三卷[]"}));
         QCOMPARE(f->prompts.messages(), QStringList{QStringLiteral("有1个章节所属的分卷不存在，未显示在目录中！")});
+
+        // Said when the window loads, not again at every deletion.
+        f->prompts.clear();
+        clickNode(node(QStringLiteral("第一卷")));
+        pressRow(0, Qt::RightButton);
+        w->zhangjiecaozuo->hide();
+        f->prompts.yesNo = {MsgYes};
+        w->shanchu_Click();
+        QCOMPARE(f->prompts.messages(),
+                 (QStringList{QStringLiteral("你确定要删除该章吗？删除后讲不可恢复！"), QStringLiteral("删除成功")}));
+    }
+
+    void refusedRenameShowsOneRealMessage_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty volume name") << "第一卷"
+                                           << ""
+                                           << ""
+                                           << "没有输入分卷名！修改失败！";
+        QTest::newRow("another volume's name") << "第一卷"
+                                               << "第三卷"
+                                               << ""
+                                               << "不能输入重名分卷，请修改！";
+        QTest::newRow("chapter gone") << "a1"
+                                      << "新题"
+                                      << "chapter gone"
+                                      << "找不到该章节，修改失败！";
+        QTest::newRow("file locked") << "a1"
+                                     << "新题"
+                                     << "locked"
+                                     << "修改章节名失败！";
+    }
+    void refusedRenameShowsOneRealMessage()
+    {
+        // The real message box takes the focus from the edit box: the box
+        // must already be closed then, or it would confirm the name again.
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QtPrompts real;
+        f->ctx.prompts = &real;
+        open(threeVolumes());
+        QStringList shown;
+        QList<QPointer<QMessageBox>> seen;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            for (QWidget *window : windows) {
+                auto *box = qobject_cast<QMessageBox *>(window);
+                if (!box || !box->isVisible())
+                    continue;
+                if (!seen.contains(box)) {
+                    seen << box;
+                    shown << box->text();
+                } else {
+                    box->done(QMessageBox::Ok);
+                }
+            }
+        });
+        watcher.start(50);
+
+        QTreeWidgetItem *item = node(from);
+        if (item->parent())
+            item->parent()->setExpanded(true);
+        w->TreeView1->setCurrentItem(item);
+        w->TreeView1->setFocus();
+        QTest::keyClick(w->TreeView1, Qt::Key_F2);
+        auto *editor = w->TreeView1->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->clear();
+        editor->insert(to);
+        if (fault == QLatin1String("chapter gone"))
+            sqlColumn(novel, QStringLiteral("DELETE FROM 小说 WHERE 章节名称 = 'a1'"));
+        std::unique_ptr<FileLock> lock;
+        if (fault == QLatin1String("locked"))
+            lock = std::make_unique<FileLock>(novel);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::qWait(400);
+        QTRY_VERIFY(!w->TreeView1->findChild<QLineEdit *>());
+        watcher.stop();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith(message), qPrintable(shown[0]));
+        QCOMPARE(node(from) != nullptr, true);
     }
 
     void missingFileIsReportedNotFatal()
