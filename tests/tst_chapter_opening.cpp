@@ -66,6 +66,7 @@ private:
 
     QString stored(const QString &field, const QString &title) const
     {
+        waitForEditors();
         return sqlColumn(novel, QStringLiteral("SELECT %1 FROM 小说 WHERE 章节名称 = '%2'").arg(field, title))
             .value(0)
             .toString();

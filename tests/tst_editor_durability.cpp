@@ -45,10 +45,10 @@ QString textAfter(QString text, int keys)
     return text;
 }
 
-QString startText()
+QString startText(int units)
 {
     QString text;
-    for (int i = 0; i < 40000; ++i)
+    for (int i = 0; i < units; ++i)
         text += (i % 200 == 199) ? QStringLiteral("\r\n") : QString(QChar(0x5B57 + i % 97));
     return text;
 }
@@ -69,7 +69,7 @@ int typeInto(const QString &novel)
     if (!data.Refresh() || !data.MoveFirst())
         return 3;
     frm_edit *editor = openChapterToEdit(ctx, data, &manager);
-    if (!editor || !editor->isStored())
+    if (!editor)
         return 4;
     editor->Text1->moveCursor(QTextCursor::End);
     std::printf("ready\n");
@@ -80,7 +80,7 @@ int typeInto(const QString &novel)
             QTest::keyClick(editor->Text1, Qt::Key_Backspace);
         else
             typeText(editor->Text1, key);
-        if (!editor->isStored())
+        if (!editor->waitUntilStored())
             return 5;
         std::printf("%d\n", k);
         std::fflush(stdout);
@@ -96,6 +96,7 @@ class tst_editor_durability : public QObject
 
 private slots:
     void childSequenceMatchesTheEditor();
+    void killedEditorLosesNoStoredKeystroke_data();
     void killedEditorLosesNoStoredKeystroke();
 };
 
@@ -116,12 +117,21 @@ void tst_editor_durability::childSequenceMatchesTheEditor()
              textAfter(QStringLiteral("开头"), kKeys));
 }
 
+void tst_editor_durability::killedEditorLosesNoStoredKeystroke_data()
+{
+    QTest::addColumn<int>("units");
+    QTest::addColumn<int>("runs");
+    QTest::newRow("chapter of 40,000 units") << 40000 << 40;
+    QTest::newRow("chapter of 1,000,000 units") << 1000000 << 6;
+}
+
 void tst_editor_durability::killedEditorLosesNoStoredKeystroke()
 {
-    const QString start = startText();
+    QFETCH(int, units);
+    QFETCH(int, runs);
+    const QString start = startText(units);
     const quint32 seed = QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
-    const int runs = 40;
     for (int run = 0; run < runs; ++run) {
         ProgramFixture fx;
         OpenChapter chapter(fx, start);

@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "editor/box_text.h"
+#include "editor/chapter_writer.h"
 #include "store/ansi_codec.h"
 #include "store/data_source.h"
 #include "ui/layout_scaling.h"
@@ -32,7 +33,6 @@
 namespace {
 
 const QString kChapterTable = QStringLiteral("小说");
-const QString kChapterText = QStringLiteral("章节内容");
 const QString kChanged = QStringLiteral("已经修改");
 const QString kNotStored = QStringLiteral("未能保存！");
 const QString kDesignFont = QStringLiteral("宋体");
@@ -97,8 +97,7 @@ double leadingNumber(const QString &text)
 } // namespace
 
 frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget *parent)
-    : QMainWindow(parent), CommonDialog1(QStringLiteral("文本文件(*.txt)|*.txt")), m_ctx(ctx), m_data(&data),
-      m_chapterId(data.recordSource() == kChapterTable ? data.currentRowId() : -1), m_manager(manager)
+    : QMainWindow(parent), CommonDialog1(QStringLiteral("文本文件(*.txt)|*.txt")), m_ctx(ctx), m_manager(manager)
 {
     setObjectName(QStringLiteral("frm_edit"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -168,11 +167,16 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget 
     connect(Command2, &QPushButton::clicked, this, &frm_edit::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frm_edit::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &frm_edit::Command4_Click);
-    if (manager) {
-        // The data source belongs to the manager: once it is gone, nothing
-        // more can be stored, and the status bar and the close say so.
-        connect(manager, &QObject::destroyed, this, [this] { m_data = nullptr; });
+    // The chapter is the one the manager's data source stands on now; the
+    // writer has a connection of its own, which nothing else can move.
+    if (data.recordSource() == kChapterTable && data.hasCurrent()) {
+        m_writer = new ChapterWriter(data.databaseName(), data.currentRowId(), this);
+        connect(m_writer, &ChapterWriter::stored, this, &frm_edit::textStored);
+        connect(m_writer, &ChapterWriter::failed, this, &frm_edit::textNotStored);
     }
+    connect(Text1->document(), &QTextDocument::contentsChange, this, [this](int position, int removed, int added) {
+        m_text.apply(Text1->document(), position, removed, added);
+    });
 
     resize(tw(14760), tw(9975) + StatusBar1->sizeHint().height());
     layout()->activate();
@@ -183,6 +187,9 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget 
 
 frm_edit::~frm_edit()
 {
+    // A window deleted without being closed still stores its last change.
+    if (m_writer)
+        m_writer->flush();
     Form_Unload();
 }
 
@@ -322,6 +329,7 @@ void frm_edit::loadText(const QString &text)
 {
     m_loading = true;
     Text1->setPlainText(text);
+    m_text.reset(Text1->document());
     m_loading = false;
 }
 
@@ -341,19 +349,54 @@ void frm_edit::Text1_Change()
         storeText();
 }
 
-bool frm_edit::storeText()
+void frm_edit::storeText()
 {
-    // The manager's data source must still stand on the chapter this window
-    // shows; anywhere else the text would overwrite another chapter.
-    bool stored = m_data && m_chapterId >= 0 && m_data->recordSource() == kChapterTable &&
-                  m_data->currentRowId() == m_chapterId && m_data->Edit();
-    if (stored) {
-        m_data->setValue(kChapterText, boxtext::text(Text1->document()));
-        stored = m_data->Update();
+    // The screen is updated first; the writer stores the text meanwhile and
+    // says when it is in the file.
+    if (!m_writer) {
+        m_unstored = true;
+        setPanelText(4, kNotStored);
+        return;
     }
-    m_unstored = !stored;
-    setPanelText(4, stored ? kChanged : kNotStored);
-    return stored;
+    m_writer->submit(m_text.raw());
+    if (!m_unstored)
+        setPanelText(4, kChanged);
+}
+
+void frm_edit::textStored(quint64 number)
+{
+    if (number != m_writer->submitted())
+        return;
+    m_unstored = false;
+    setPanelText(4, kChanged);
+}
+
+void frm_edit::textNotStored(quint64 number, const QString &why)
+{
+    // Only the newest text counts: a newer one may be on its way already.
+    if (number != m_writer->submitted())
+        return;
+    m_storeError = why;
+    m_unstored = true;
+    setPanelText(4, kNotStored);
+}
+
+bool frm_edit::isStored() const
+{
+    return !m_unstored && (!m_writer || m_writer->isStored());
+}
+
+bool frm_edit::waitUntilStored()
+{
+    if (!m_writer)
+        return !m_unstored;
+    m_writer->flush();
+    // What the writer has reported meanwhile, the reason of a failure too.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    m_unstored = !m_writer->isStored();
+    if (m_writer->submitted() > 0)
+        setPanelText(4, m_unstored ? kNotStored : kChanged);
+    return !m_unstored;
 }
 
 void frm_edit::Timer1_Timer()
@@ -489,9 +532,15 @@ void frm_edit::about_Click()
 
 void frm_edit::closeEvent(QCloseEvent *event)
 {
-    // A change the store refused is tried once more; if it still cannot be
-    // stored, the user decides whether to close and lose it.
-    if (m_unstored && !Text1->isReadOnly() && !storeText()) {
+    // Closing waits for the last change to be written. A change the store
+    // refused is tried once more; if it still cannot be stored, the user
+    // decides whether to close and lose it.
+    bool stored = waitUntilStored();
+    if (!stored && m_writer && !Text1->isReadOnly()) {
+        m_writer->submit(m_text.raw());
+        stored = waitUntilStored();
+    }
+    if (!stored && !Text1->isReadOnly()) {
         const QString text = QStringLiteral("本章最近的修改没有存入小说文件，关闭后这些修改将会丢失！\n"
                                             "可以先用“导出”把文字存为文本文件。\n是否仍然关闭？");
         if (m_ctx.prompts->message(this, text, MsgAskYesNo, QStringLiteral("警告")) != MsgYes) {

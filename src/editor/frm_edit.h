@@ -3,6 +3,7 @@
 // with the font list, the size box, the status bar and the editor commands.
 #pragma once
 
+#include "editor/box_text.h"
 #include "ui/common_dialog.h"
 
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 #include <array>
 
 struct AppContext;
+class ChapterWriter;
 class DataSource;
 class QAction;
 class QComboBox;
@@ -37,7 +39,11 @@ public:
     void setPanelText(int panel, const QString &text);
 
     // False while the last change of the text is not in the novel file.
-    bool isStored() const { return !m_unstored; }
+    bool isStored() const;
+    // Waits until the last change is written; false when it could not be.
+    bool waitUntilStored();
+    // Why the last change could not be written.
+    const QString &storeError() const { return m_storeError; }
     // Puts the chapter's stored text into the box as the opener does: counted
     // like a change, but stored only once the user changes it, so that opening
     // and closing a chapter leaves its record exactly as it was.
@@ -91,20 +97,25 @@ private:
     void Form_Unload();
     void buildPopup();
     void buildStatusBar();
-    // Writes the whole text into the current chapter; false when the store
-    // refused, and the status bar then says so.
-    bool storeText();
+    // Hands the whole text to the writer of the chapter.
+    void storeText();
+    void textStored(quint64 number);
+    void textNotStored(quint64 number, const QString &why);
     void installTextFilter(bool on);
     // The text box and the parts of it the mouse can reach.
     std::array<QObject *, 4> textBoxParts() const;
 
     AppContext &m_ctx;
-    DataSource *m_data;
-    // The chapter this window was opened on: every store goes to it or fails.
-    qint64 m_chapterId = -1;
+    // Writes into the chapter this window was opened on, and into no other;
+    // nullptr when it was opened on none.
+    ChapterWriter *m_writer = nullptr;
+    // The box's text, kept up to date change by change for the writer.
+    boxtext::Mirror m_text;
     QPointer<QWidget> m_manager;
     QVector<QLabel *> m_panels;
+    // The writer refused the newest text handed to it, for this reason.
     bool m_unstored = false;
+    QString m_storeError;
     bool m_unloaded = false;
     bool m_loading = false;
     // The last change of the text was an undo: the next undo takes it back.

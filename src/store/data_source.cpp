@@ -271,6 +271,16 @@ bool DataSource::hasColumn(const QString &field) const
     return m_columns.contains(field);
 }
 
+bool DataSource::FindRowId(qint64 rowid)
+{
+    const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), rowid);
+    if (it == m_ids.cend() || *it != rowid)
+        return false;
+    m_pos = int(it - m_ids.cbegin());
+    m_deleted = false;
+    return true;
+}
+
 bool DataSource::FindFirst(const QString &field, const QVariant &value)
 {
     if (m_setTable.isEmpty())

@@ -46,6 +46,9 @@ public:
     // none is current: what a window remembers to know the record again.
     qint64 currentRowId() const { return hasCurrent() ? m_ids[m_pos] : -1; }
 
+    // Makes the record whose rowid is rowid current; false when there is none.
+    bool FindRowId(qint64 rowid);
+
     // Makes the first record (in table order) whose field equals value current.
     // Returns false, leaving the current record where it was, when none does.
     bool FindFirst(const QString &field, const QVariant &value);

@@ -39,12 +39,14 @@ OpenChapter::OpenChapter(ProgramFixture &fixture, const QString &text, const QSt
 
 QString OpenChapter::stored(const QString &field) const
 {
+    waitForEditors();
     const QVariantList v = sqlColumn(path, QStringLiteral("SELECT %1 FROM 小说 WHERE 编号 = %2").arg(field).arg(id));
     return v.isEmpty() ? QStringLiteral("<no record>") : v.first().toString();
 }
 
 qint64 OpenChapter::logSize() const
 {
+    waitForEditors();
     return QFileInfo(path + QStringLiteral("-wal")).size();
 }
 
@@ -81,6 +83,15 @@ void deleteEditors()
             editors << editor;
     }
     qDeleteAll(editors);
+}
+
+void waitForEditors()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        if (auto *editor = qobject_cast<frm_edit *>(w))
+            editor->waitUntilStored();
+    }
 }
 
 void typeText(QWidget *widget, const QString &text)

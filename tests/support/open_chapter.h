@@ -40,6 +40,8 @@ frm_edit *openInEditor(AppContext &ctx, OpenChapter &chapter, bool edit = true);
 frm_edit *shownEditor();
 // Deletes every editor window still there.
 void deleteEditors();
+// Waits until every editor window has its last change in the file.
+void waitForEditors();
 
 // Types text into widget key by key, as a user would: any character, not
 // only the Latin-1 ones QTest::keyClicks can send.

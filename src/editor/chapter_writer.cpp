@@ -1,0 +1,116 @@
+#include "editor/chapter_writer.h"
+
+#include "editor/box_text.h"
+#include "store/data_source.h"
+
+#include <QMutexLocker>
+#include <QThread>
+
+ChapterWriter::ChapterWriter(const QString &path, qint64 chapterId, QObject *parent)
+    : QObject(parent), m_path(path), m_chapterId(chapterId)
+{
+    m_thread = QThread::create([this] { run(); });
+    m_thread->setObjectName(QStringLiteral("ChapterWriter"));
+    m_thread->start();
+}
+
+ChapterWriter::~ChapterWriter()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_stop = true;
+        m_work.wakeAll();
+    }
+    m_thread->wait();
+    delete m_thread;
+}
+
+quint64 ChapterWriter::submit(const QString &boxText)
+{
+    QMutexLocker lock(&m_mutex);
+    m_pending = boxText;
+    ++m_submitted;
+    m_work.wakeOne();
+    return m_submitted;
+}
+
+bool ChapterWriter::flush()
+{
+    QMutexLocker lock(&m_mutex);
+    while (m_finished < m_submitted)
+        m_idle.wait(&m_mutex);
+    return m_written == m_submitted;
+}
+
+quint64 ChapterWriter::submitted() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_submitted;
+}
+
+quint64 ChapterWriter::written() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_written;
+}
+
+void ChapterWriter::run()
+{
+    // The thread's own connection to the novel file, standing on the chapter
+    // for as long as the editor is open: nothing else can move it.
+    const QString chapterText = QStringLiteral("章节内容");
+    DataSource data;
+    data.setDatabaseName(m_path);
+    data.setRecordSource(QStringLiteral("小说"));
+    const auto reach = [&] {
+        if (data.hasCurrent() && data.currentRowId() == m_chapterId)
+            return true;
+        if (!data.Refresh())
+            return false;
+        if (data.FindRowId(m_chapterId))
+            return true;
+        data.close();
+        return false;
+    };
+    reach();
+
+    for (;;) {
+        QString text;
+        quint64 number = 0;
+        {
+            QMutexLocker lock(&m_mutex);
+            while (!m_stop && m_taken == m_submitted)
+                m_work.wait(&m_mutex);
+            if (m_stop)
+                break;
+            text = std::exchange(m_pending, QString());
+            number = m_taken = m_submitted;
+        }
+        // Reached again after a failure: the file may be back, or free.
+        bool ok = reach() && data.Edit();
+        if (ok) {
+            data.setValue(chapterText, boxtext::fromBoxText(text));
+            ok = data.Update();
+        }
+        QString why;
+        if (!ok)
+            why = data.lastError().isEmpty() ? QStringLiteral("找不到打开时的章节") : data.lastError();
+        {
+            QMutexLocker lock(&m_mutex);
+            m_finished = number;
+            if (ok)
+                m_written = number;
+            m_idle.wakeAll();
+        }
+        if (ok)
+            emit stored(number);
+        else
+            emit failed(number, why);
+    }
+    data.close();
+    // Whatever was handed over and never taken counts as finished, so that a
+    // flush never waits on a thread that has ended.
+    QMutexLocker lock(&m_mutex);
+    m_finished = m_submitted;
+    m_idle.wakeAll();
+}
