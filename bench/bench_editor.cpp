@@ -184,7 +184,7 @@ template <class Change> void timeChanges(benchmark::State &state, Change change)
         // Let the window lay out and paint between keys, as between real ones.
         QCoreApplication::processEvents();
     }
-    if (!editor->isStored() || chapter.data.textLength(QStringLiteral("章节内容")) != text.size())
+    if (!editor->waitUntilStored() || chapter.data.textLength(QStringLiteral("章节内容")) != text.size())
         state.SkipWithError("the editor did not store the text");
     benchsupport::report(state, subject, floorTotal);
     reportSpread(state, subjectTimes, floorTimes);
@@ -293,7 +293,7 @@ void BM_Import(benchmark::State &state)
             floor.store(ansi::decode(in.readAll()));
         });
     }
-    if (!editor->isStored() || editor->panelText(8) != QString::number(gbk.text.size()))
+    if (!editor->waitUntilStored() || editor->panelText(8) != QString::number(gbk.text.size()))
         state.SkipWithError("the import is wrong");
     state.counters["MB"] = double(gbk.bytes.size()) / 1e6;
     benchsupport::report(state, subject, floorTotal);

@@ -1,5 +1,6 @@
 #include "editor/box_text.h"
 
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -40,7 +41,8 @@ QString fromBoxText(const QString &raw)
 
 void Mirror::reset(const QTextDocument *doc)
 {
-    m_raw = doc->toRawText();
+    m_text = boxtext::text(doc);
+    m_length = doc->characterCount() - 1;
 }
 
 bool Mirror::apply(const QTextDocument *doc, int position, int charsRemoved, int charsAdded)
@@ -49,15 +51,32 @@ bool Mirror::apply(const QTextDocument *doc, int position, int charsRemoved, int
     // new text, say): such a change is taken whole, as is anything that does
     // not add up.
     const qsizetype length = doc->characterCount() - 1;
-    if (position < 0 || charsRemoved < 0 || charsAdded < 0 || position + charsRemoved > m_raw.size() ||
-        m_raw.size() - charsRemoved + charsAdded != length) {
+    const QTextBlock block = doc->findBlock(position);
+    if (position < 0 || charsRemoved < 0 || charsAdded < 0 || m_length - charsRemoved + charsAdded != length ||
+        !block.isValid()) {
         reset(doc);
         return false;
+    }
+    // Before the change the text is as it was: every block before the one
+    // holding position ends in a break, two units here and one there.
+    const qsizetype from = position + block.blockNumber();
+    // The box holds no CR or LF of its own (it turns them into breaks), so
+    // CR LF here is always one break there.
+    qsizetype to = from;
+    for (int i = 0; i < charsRemoved; ++i) {
+        if (to >= m_text.size()) {
+            reset(doc);
+            return false;
+        }
+        to += m_text.at(to) == QLatin1Char('\r') && to + 1 < m_text.size() && m_text.at(to + 1) == QLatin1Char('\n')
+                  ? 2
+                  : 1;
     }
     QTextCursor added(const_cast<QTextDocument *>(doc));
     added.setPosition(position);
     added.setPosition(position + charsAdded, QTextCursor::KeepAnchor);
-    m_raw.replace(position, charsRemoved, added.selectedText());
+    m_text.replace(from, to - from, fromBoxText(added.selectedText()));
+    m_length = length;
     return true;
 }
 

@@ -14,9 +14,9 @@ QString text(const QTextDocument *doc);
 // The same from the box's raw text, whose line breaks are U+2029.
 QString fromBoxText(const QString &raw);
 
-// Keeps a copy of the box's raw text up to date from its change
-// notifications, so that a keystroke in a long chapter copies one character,
-// not the whole chapter.
+// Keeps the box's text as the file keeps it (text(doc)) up to date from the
+// document's change notifications, so that a keystroke in a long chapter
+// copies the one character typed, not the whole chapter.
 class Mirror
 {
 public:
@@ -25,10 +25,12 @@ public:
     // Takes a change reported by QTextDocument::contentsChange. False, with
     // the whole text taken again, when the change did not fit the copy.
     bool apply(const QTextDocument *doc, int position, int charsRemoved, int charsAdded);
-    const QString &raw() const { return m_raw; }
+    const QString &text() const { return m_text; }
 
 private:
-    QString m_raw;
+    QString m_text;
+    // The length of the document's text: m_text less one unit per break.
+    qsizetype m_length = 0;
 };
 
 // The length of text(doc) in UTF-16 code units, without building the text.

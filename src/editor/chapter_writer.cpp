@@ -1,10 +1,19 @@
 #include "editor/chapter_writer.h"
 
-#include "editor/box_text.h"
 #include "store/data_source.h"
 
 #include <QMutexLocker>
+#include <QDeadlineTimer>
 #include <QThread>
+
+namespace {
+
+// About 64 MB of log at the usual page size; a pause in the typing this long
+// is taken for the time to copy the log into the file.
+constexpr int kLogPages = 4096;
+constexpr int kPauseMs = 1000;
+
+} // namespace
 
 ChapterWriter::ChapterWriter(const QString &path, qint64 chapterId, QObject *parent)
     : QObject(parent), m_path(path), m_chapterId(chapterId)
@@ -25,10 +34,10 @@ ChapterWriter::~ChapterWriter()
     delete m_thread;
 }
 
-quint64 ChapterWriter::submit(const QString &boxText)
+quint64 ChapterWriter::submit(const QString &text)
 {
     QMutexLocker lock(&m_mutex);
-    m_pending = boxText;
+    m_pending = text;
     ++m_submitted;
     m_work.wakeOne();
     return m_submitted;
@@ -73,14 +82,28 @@ void ChapterWriter::run()
         return false;
     };
     reach();
+    // Every write of a long chapter adds all its pages to the log. Copying
+    // them into the file is left to pauses in the typing, when it delays no
+    // keystroke, and to a log grown long.
+    data.setLogCheckpointPages(kLogPages);
+    bool logged = false;
 
     for (;;) {
         QString text;
         quint64 number = 0;
         {
             QMutexLocker lock(&m_mutex);
-            while (!m_stop && m_taken == m_submitted)
-                m_work.wait(&m_mutex);
+            while (!m_stop && m_taken == m_submitted) {
+                if (logged && !m_work.wait(&m_mutex, QDeadlineTimer(kPauseMs))) {
+                    lock.unlock();
+                    data.Checkpoint();
+                    logged = false;
+                    lock.relock();
+                    continue;
+                }
+                if (!logged)
+                    m_work.wait(&m_mutex);
+            }
             if (m_stop)
                 break;
             text = std::exchange(m_pending, QString());
@@ -89,12 +112,13 @@ void ChapterWriter::run()
         // Reached again after a failure: the file may be back, or free.
         bool ok = reach() && data.Edit();
         if (ok) {
-            data.setValue(chapterText, boxtext::fromBoxText(text));
+            data.setValue(chapterText, text);
             ok = data.Update();
         }
         QString why;
         if (!ok)
             why = data.lastError().isEmpty() ? QStringLiteral("找不到打开时的章节") : data.lastError();
+        logged = logged || ok;
         {
             QMutexLocker lock(&m_mutex);
             m_finished = number;

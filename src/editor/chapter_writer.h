@@ -20,10 +20,10 @@ public:
     // (flush first to keep it).
     ~ChapterWriter() override;
 
-    // Hands over the whole text, line breaks as the text box keeps them
-    // (U+2029). Only the newest text handed over is ever written; the number
-    // it returns is what stored() and failed() report.
-    quint64 submit(const QString &boxText);
+    // Hands over the whole text as the file keeps it. Only the newest text
+    // handed over is ever written; the number it returns is what stored()
+    // and failed() report.
+    quint64 submit(const QString &text);
     // Waits until every text handed over is written or has failed; true when
     // the newest one is in the file.
     bool flush();

@@ -358,7 +358,7 @@ void frm_edit::storeText()
         setPanelText(4, kNotStored);
         return;
     }
-    m_writer->submit(m_text.raw());
+    m_writer->submit(m_text.text());
     if (!m_unstored)
         setPanelText(4, kChanged);
 }
@@ -537,7 +537,7 @@ void frm_edit::closeEvent(QCloseEvent *event)
     // decides whether to close and lose it.
     bool stored = waitUntilStored();
     if (!stored && m_writer && !Text1->isReadOnly()) {
-        m_writer->submit(m_text.raw());
+        m_writer->submit(m_text.text());
         stored = waitUntilStored();
     }
     if (!stored && !Text1->isReadOnly()) {

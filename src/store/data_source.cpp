@@ -548,3 +548,19 @@ void DataSource::Rollback()
     }
     m_error = why;
 }
+
+bool DataSource::setLogCheckpointPages(int pages)
+{
+    if (!open())
+        return false;
+    QSqlQuery q(m_db);
+    return q.exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(std::max(0, pages))) || fail(q.lastError().text());
+}
+
+bool DataSource::Checkpoint()
+{
+    if (!isOpen())
+        return fail(QStringLiteral("小说文件没有打开"));
+    QSqlQuery q(m_db);
+    return q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")) || fail(q.lastError().text());
+}

@@ -80,6 +80,12 @@ public:
 
     QString lastError() const { return m_error; }
 
+    // Write-ahead log upkeep, for a writer that stores often: how many pages
+    // the log may gather before a commit copies them into the file (0: never
+    // by itself), and such a copy made now, as far as readers allow.
+    bool setLogCheckpointPages(int pages);
+    bool Checkpoint();
+
 private:
     enum class EditMode { None, Edit, AddNew };
 
