@@ -1,5 +1,6 @@
 // 砚舟写作系统: starts on the library window.
 #include "app/app_context.h"
+#include "app/snapshot_keeper.h"
 #include "app/window_navigator.h"
 #include "ui/prompts.h"
 #include "ui/skin.h"
@@ -24,9 +25,11 @@ int main(int argc, char *argv[])
     installFontFallbacks();
 
     QtPrompts prompts;
+    SnapshotKeeper snapshots;
     AppContext ctx;
     ctx.programDir = QCoreApplication::applicationDirPath();
     ctx.prompts = &prompts;
+    ctx.snapshots = &snapshots;
     ctx.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     WindowNavigator nav(ctx);
     ctx.nav = &nav;
