@@ -108,20 +108,24 @@ void SnapshotKeeper::watch(QWidget *window, const QString &novelPath)
     m_windows.insert(window, Watched{++m_nextSession, novelPath, false});
     window->installEventFilter(this);
     connect(window, &QObject::destroyed, this, &SnapshotKeeper::forget);
+    if (window->isVisible())
+        shown(window);
 }
 
 bool SnapshotKeeper::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show) {
-        const auto it = m_windows.find(watched);
-        if (it != m_windows.end() && !it->shown) {
-            it->shown = true;
-            const int session = it->session;
-            const QString path = it->novelPath;
-            post([worker = m_worker, session, path] { worker->opened(session, path); });
-        }
-    }
+    if (event->type() == QEvent::Show)
+        shown(watched);
     return QObject::eventFilter(watched, event);
+}
+
+void SnapshotKeeper::shown(QObject *window)
+{
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end() || it->shown)
+        return;
+    it->shown = true;
+    post([worker = m_worker, session = it->session, path = it->novelPath] { worker->opened(session, path); });
 }
 
 void SnapshotKeeper::release(QWidget *window)

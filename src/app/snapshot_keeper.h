@@ -56,6 +56,8 @@ private:
     };
 
     void post(std::function<void()> job);
+    // A snapshot of the window's novel, the first time it is shown.
+    void shown(QObject *window);
     // Releases a window given as an object only: one being destroyed.
     void forget(QObject *window);
 

@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <numeric>
 #include <sqlite3.h>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -23,6 +26,10 @@ const QString kTempSuffix = QStringLiteral(".tmp");
 constexpr qint64 kStaleTempSeconds = 3600;
 // Pages copied between two looks at the cancel flag: 1 MiB of a novel file.
 constexpr int kPagesPerStep = 64;
+// Steps between two flushes of the copy to the disk. A long novel's copy
+// left to the end would be flushed in one piece, and the editor's own flush
+// of a keystroke could wait behind it.
+constexpr int kStepsPerFlush = 4;
 // How long the snapshot's connection waits for a lock the editor holds: the
 // editor never waits for the snapshot, the snapshot may wait for the editor.
 constexpr int kBusyTimeoutMs = 2000;
@@ -359,6 +366,8 @@ NovelSnapshot::Result NovelSnapshot::copyInto(const QString &temp, qint64 *versi
     sqlite3_backup *backup = result == Result::Kept ? sqlite3_backup_init(dest, "main", m_source, "main") : nullptr;
     if (result == Result::Kept && !backup)
         result = fail(Result::Unwritable, errorText(dest, sqlite3_errcode(dest)));
+    QFile flusher(temp);
+    flusher.open(QIODevice::ReadOnly);
     int steps = 0, waits = 0;
     while (backup && result == Result::Kept) {
         if (cancel && *cancel) {
@@ -374,6 +383,10 @@ NovelSnapshot::Result NovelSnapshot::copyInto(const QString &temp, qint64 *versi
             const int pages = sqlite3_backup_pagecount(backup);
             if (++steps > 8 * (pages / kPagesPerStep + 1) + 16)
                 result = fail(Result::Busy, QStringLiteral("小说一直在改动"));
+#ifdef Q_OS_UNIX
+            if (steps % kStepsPerFlush == 0 && flusher.isOpen())
+                ::fdatasync(flusher.handle());
+#endif
             continue;
         }
         if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
