@@ -319,7 +319,7 @@ NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomi
                 at = at.addSecs(1);
                 target = m_folder + QLatin1Char('/') + snapshotFileName(at);
             }
-            if (QFile::rename(temp, target)) {
+            if (novelfile::placeNew(temp, target)) {
                 m_kept = target;
                 result = Result::Kept;
                 break;
