@@ -1,6 +1,7 @@
 // 砚舟写作系统: starts on the library window.
 #include "app/app_context.h"
 #include "app/single_instance.h"
+#include "app/snapshot_keeper.h"
 #include "app/start_check.h"
 #include "app/window_navigator.h"
 #include "store/novel_file.h"
@@ -34,10 +35,12 @@ int main(int argc, char *argv[])
     installFontFallbacks();
 
     QtPrompts prompts;
+    SnapshotKeeper snapshots;
     AppContext ctx;
     settleDirectories(ctx, QCoreApplication::applicationDirPath(),
                       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     ctx.prompts = &prompts;
+    ctx.snapshots = &snapshots;
     ctx.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     WindowNavigator nav(ctx);
     ctx.nav = &nav;

@@ -9,6 +9,7 @@
 
 class Prompts;
 class QWidget;
+class SnapshotKeeper;
 
 // Shows the program's windows; each call creates the window afresh.
 class Navigator
@@ -36,6 +37,9 @@ struct AppContext
     QString currentNovelPath;
     Prompts *prompts = nullptr;
     Navigator *nav = nullptr;
+    // Takes the snapshots of the novels the chapter manager opens; none when
+    // not given.
+    SnapshotKeeper *snapshots = nullptr;
     // Hands an address to the system's web browser.
     std::function<bool(const QUrl &)> openUrl;
 

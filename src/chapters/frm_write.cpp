@@ -1,6 +1,7 @@
 #include "chapters/frm_write.h"
 
 #include "app/app_context.h"
+#include "app/snapshot_keeper.h"
 #include "editor/chapter_openers.h"
 #include "editor/frm_edit.h"
 #include "ui/prompts.h"
@@ -206,6 +207,8 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
     connect(teshuzengjia, &QAction::triggered, this, &frm_write::teshuzengjia_Click);
 
     Form_Load();
+    if (m_ctx.snapshots)
+        m_ctx.snapshots->watch(this, m_ctx.currentNovelPath);
 }
 
 frm_write::~frm_write()
@@ -236,6 +239,8 @@ void frm_write::closeEvent(QCloseEvent *event)
         return;
     }
     Data1.close();
+    if (m_ctx.snapshots)
+        m_ctx.snapshots->release(this);
     m_ctx.nav->showLibrary();
     event->accept();
 }
