@@ -43,8 +43,16 @@ public:
     QString saveFile(QWidget *, const QString &, const QString &) override { return {}; }
 };
 
+// Chapter text of units UTF-16 units in paragraphs of about 150 characters;
+// of -units characters in one paragraph when units is negative.
 QString chapterText(int units)
 {
+    if (units < 0) {
+        QString text(-units, QChar());
+        for (int i = 0; i < -units; ++i)
+            text[i] = QChar(0x4E00 + (i * 7919) % 20000);
+        return text;
+    }
     QString text;
     text.reserve(units);
     int i = 0;
@@ -281,6 +289,24 @@ BENCHMARK(BM_TypingRun)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime();
+
+// One paragraph of 1,000,000 characters with no line break: every key lays
+// out the whole paragraph again. A few keys, in the editor and in the bare
+// box, to the screen.
+void BM_OneParagraph(benchmark::State &state)
+{
+    installFontFallbacks();
+    const int keys = std::min(g_keys, 5);
+    RunFigures subject, floor;
+    for (auto _ : state) {
+        subject = typeInEditor(-1000000, keys);
+        floor = typeInBareBox(-1000000, keys);
+        state.SetIterationTime(subject.cpu);
+    }
+    state.counters["keys"] = keys;
+    reportRun(state, subject, floor);
+}
+BENCHMARK(BM_OneParagraph)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 } // namespace
 

@@ -34,6 +34,8 @@ namespace {
 
 const QString kChapterTable = QStringLiteral("小说");
 const QString kChanged = QStringLiteral("已经修改");
+// How long a refused text waits before it is tried again on its own.
+constexpr int kRetryMs = 2000;
 const QString kNotStored = QStringLiteral("未能保存！");
 const QString kDesignFont = QStringLiteral("宋体");
 constexpr double kDesignFontSize = 14.25;
@@ -379,6 +381,12 @@ void frm_edit::textNotStored(quint64 number, const QString &why)
     m_storeError = why;
     m_unstored = true;
     setPanelText(4, kNotStored);
+    // A file another program holds, or a disk that was full, may take the
+    // text a moment later: tried again without waiting for the next key.
+    QTimer::singleShot(kRetryMs, this, [this] {
+        if (m_unstored && m_writer && !m_unloaded)
+            m_writer->submit(m_text.text());
+    });
 }
 
 bool frm_edit::isStored() const
