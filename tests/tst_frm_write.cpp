@@ -195,6 +195,30 @@ private slots:
                  (QStringList{QStringLiteral("你确定要删除该章吗？删除后讲不可恢复！"), QStringLiteral("删除成功")}));
     }
 
+    void slowSecondClickRenamesButNotOnTheExpandSign()
+    {
+        // A click on the chosen node's label, slower than a double click,
+        // begins its rename one double-click time later; a click on its
+        // expand sign only opens or closes the volume.
+        open(threeVolumes());
+        const int interval = QApplication::doubleClickInterval();
+        QTreeWidgetItem *volume = node(QStringLiteral("第一卷"));
+        clickNode(volume);
+        QTest::qWait(interval + 100);
+        const QRect label = w->TreeView1->visualItemRect(volume);
+        QTest::mouseClick(w->TreeView1->viewport(), Qt::LeftButton, {}, QPoint(label.left() - 8, label.center().y()));
+        QTest::qWait(2 * interval);
+        QVERIFY(!w->TreeView1->findChild<QLineEdit *>());
+        QVERIFY(volume->isExpanded());
+
+        QTest::mouseClick(w->TreeView1->viewport(), Qt::LeftButton, {}, label.center());
+        QVERIFY(!w->TreeView1->findChild<QLineEdit *>());
+        QTRY_VERIFY(w->TreeView1->findChild<QLineEdit *>());
+        QCOMPARE(w->TreeView1->findChild<QLineEdit *>()->text(), QStringLiteral("第一卷"));
+        QTest::keyClick(w->TreeView1->findChild<QLineEdit *>(), Qt::Key_Escape);
+        QVERIFY(f->prompts.calls.isEmpty());
+    }
+
     void refusedRenameShowsOneRealMessage_data()
     {
         QTest::addColumn<QString>("from");

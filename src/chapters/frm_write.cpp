@@ -477,6 +477,16 @@ void frm_write::cancelTreeEdit()
     m_labelEditor->cancel();
 }
 
+QTreeWidgetItem *frm_write::selectedLabelAt(const QPoint &pos) const
+{
+    // The node's own place, right of the expand sign: a click on the sign
+    // opens or closes the volume and renames nothing.
+    QTreeWidgetItem *under = TreeView1->itemAt(pos);
+    if (!under || !under->isSelected() || pos.x() < TreeView1->visualItemRect(under).left())
+        return nullptr;
+    return under;
+}
+
 void frm_write::beginDelayedRename()
 {
     QTreeWidgetItem *node = selectedNode();
@@ -794,8 +804,7 @@ bool frm_write::eventFilter(QObject *watched, QEvent *event)
             // A press calls off a rename that has not begun yet; a left press
             // on the selected node may begin one when it is released.
             m_renameTimer->stop();
-            QTreeWidgetItem *under = TreeView1->itemAt(me->position().toPoint());
-            m_pressedSelected = me->button() == Qt::LeftButton && under && under->isSelected() ? under : nullptr;
+            m_pressedSelected = me->button() == Qt::LeftButton ? selectedLabelAt(me->position().toPoint()) : nullptr;
             TreeView1_MouseDown(me->button(), me->globalPosition().toPoint());
             // The right button opens the menu without choosing the node under
             // it: the volume commands act on the selection as it was.
@@ -807,7 +816,7 @@ bool frm_write::eventFilter(QObject *watched, QEvent *event)
         }
         if (type == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
             auto *me = static_cast<QMouseEvent *>(event);
-            if (m_pressedSelected && TreeView1->itemAt(me->position().toPoint()) == m_pressedSelected)
+            if (m_pressedSelected && selectedLabelAt(me->position().toPoint()) == m_pressedSelected)
                 m_renameTimer->start(QApplication::doubleClickInterval());
             m_pressedSelected = nullptr;
             TreeView1_Click();

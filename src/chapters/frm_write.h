@@ -104,6 +104,8 @@ private:
     // Calls off a rename about to begin and closes an open one unconfirmed.
     void cancelTreeEdit();
     void beginDelayedRename();
+    // The selected node whose label is at pos in the tree, or nullptr.
+    QTreeWidgetItem *selectedLabelAt(const QPoint &pos) const;
 
     AppContext &m_ctx;
     TreeLabelDelegate *m_labelEditor = nullptr;
