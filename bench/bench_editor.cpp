@@ -37,23 +37,6 @@ public:
     QString file;
 };
 
-// Chapter text of `units` UTF-16 units: Chinese characters in paragraphs of
-// about 150 characters, each ended by a line break, as novels are written.
-QString chapterText(int units)
-{
-    QString text;
-    text.reserve(units);
-    int i = 0;
-    while (text.size() < units) {
-        if (i % 150 == 149 && text.size() + 2 <= units)
-            text += QStringLiteral("\r\n");
-        else
-            text += QChar(0x4E00 + (i * 7919) % 20000);
-        ++i;
-    }
-    return text;
-}
-
 bool storeChapter(const QString &path, const QString &text)
 {
     sqlite3 *db = nullptr;
@@ -161,7 +144,7 @@ void pressKey(QWidget *w, const QString &text)
 template <class Change> void timeChanges(benchmark::State &state, Change change)
 {
     const int units = int(state.range(0));
-    QString text = chapterText(units);
+    QString text = benchsupport::chapterText(units);
     Chapter chapter(text);
     frm_edit *editor = openChapterToEdit(chapter.ctx, chapter.data, &chapter.manager);
     editor->Text1->setFocus();
@@ -219,7 +202,7 @@ BENCHMARK(BM_Keystroke)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::
 // and stores it back, as the edit command does.
 void BM_OpenChapter(benchmark::State &state)
 {
-    const QString text = chapterText(int(state.range(0)));
+    const QString text = benchsupport::chapterText(int(state.range(0)));
     Chapter chapter(text);
     double subject = 0, floorTotal = 0;
     // The first window of a process reads the font list; that is not the
@@ -255,7 +238,7 @@ BENCHMARK(BM_OpenChapter)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealT
 // A 10 MB GBK file: about five million Chinese characters in paragraphs.
 struct GbkFile
 {
-    QString text = chapterText(5000000);
+    QString text = benchsupport::chapterText(5000000);
     QByteArray bytes = ansi::encode(text);
 };
 

@@ -111,6 +111,30 @@ inline bool makeNovel(const QString &path, const QString &title, int volumes, in
     return ok;
 }
 
+// Chapter text of units UTF-16 units: Chinese characters in paragraphs of
+// about 150 characters, each ended by a line break, as novels are written;
+// of -units characters in one paragraph when units is negative.
+inline QString chapterText(int units)
+{
+    if (units < 0) {
+        QString text(-units, QChar());
+        for (int i = 0; i < -units; ++i)
+            text[i] = QChar(0x4E00 + (i * 7919) % 20000);
+        return text;
+    }
+    QString text;
+    text.reserve(units);
+    int i = 0;
+    while (text.size() < units) {
+        if (i % 150 == 149 && text.size() + 2 <= units)
+            text += QStringLiteral("\r\n");
+        else
+            text += QChar(0x4E00 + (i * 7919) % 20000);
+        ++i;
+    }
+    return text;
+}
+
 } // namespace benchsupport
 
 // A main that gives the benchmarks a QApplication (offscreen unless a display

@@ -43,29 +43,6 @@ public:
     QString saveFile(QWidget *, const QString &, const QString &) override { return {}; }
 };
 
-// Chapter text of units UTF-16 units in paragraphs of about 150 characters;
-// of -units characters in one paragraph when units is negative.
-QString chapterText(int units)
-{
-    if (units < 0) {
-        QString text(-units, QChar());
-        for (int i = 0; i < -units; ++i)
-            text[i] = QChar(0x4E00 + (i * 7919) % 20000);
-        return text;
-    }
-    QString text;
-    text.reserve(units);
-    int i = 0;
-    while (text.size() < units) {
-        if (i % 150 == 149 && text.size() + 2 <= units)
-            text += QStringLiteral("\r\n");
-        else
-            text += QChar(0x4E00 + (i * 7919) % 20000);
-        ++i;
-    }
-    return text;
-}
-
 double cpuSeconds(int who = RUSAGE_SELF)
 {
     rusage use{};
@@ -158,7 +135,7 @@ RunFigures typeInEditor(int units, int keys)
         sqlite3 *db = nullptr;
         sqlite3_open(path.toUtf8().constData(), &db);
         sqlite3_stmt *st = nullptr;
-        const QString text = chapterText(units);
+        const QString text = benchsupport::chapterText(units);
         sqlite3_prepare_v2(db, "UPDATE 小说 SET 章节内容 = ?", -1, &st, nullptr);
         sqlite3_bind_text16(st, 1, text.utf16(), int(text.size() * 2), SQLITE_STATIC);
         sqlite3_step(st);
@@ -237,7 +214,7 @@ RunFigures typeInBareBox(int units, int keys)
     font.setPointSizeF(14.25);
     box.setFont(font);
     box.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QString text = chapterText(units);
+    QString text = benchsupport::chapterText(units);
     box.setPlainText(text);
     box.show();
     box.activateWindow();
