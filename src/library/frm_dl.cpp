@@ -8,7 +8,6 @@
 #include "ui/skin.h"
 #include "ui/twips.h"
 
-#include <QFile>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -83,10 +82,8 @@ void frm_dl::Loadnovels()
     Novels.clear();
     ListView1->clear();
     // Covers that are not pictures show the default cover.
-    const QByteArray defaultCover = [&] {
-        QFile f(m_ctx.programFile(QStringLiteral("默认.jpg")));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    QByteArray defaultCover;
+    novelfile::readCover(m_ctx.programFile(QStringLiteral("默认.jpg")), defaultCover);
 
     for (const QString &name : std::as_const(names)) {
         if (name.isEmpty())

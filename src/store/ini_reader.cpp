@@ -1,8 +1,7 @@
 #include "store/ini_reader.h"
 
 #include "store/ansi_codec.h"
-
-#include <QFile>
+#include "store/plain_file.h"
 
 namespace {
 
@@ -36,10 +35,12 @@ QString ReadIniValue(const QString &file, const QString &section, const QString 
     while (fallback.endsWith(' '))
         fallback.chop(1);
 
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
+    // A settings file that is no plain file or far too big to be one counts
+    // as missing.
+    QByteArray content;
+    if (!plainfile::read(file, kMaxIniFileBytes, content))
         return fitted(fallback);
-    const QList<QByteArray> lines = f.readAll().split('\n');
+    const QList<QByteArray> lines = content.split('\n');
 
     const QString wantedSection = section.trimmed();
     const QString wantedKey = key.trimmed();

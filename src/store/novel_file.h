@@ -35,7 +35,7 @@ QString fileNameFor(const QString &title);
 constexpr int kMaxFileNameBytes = 255;
 
 // Reads a cover picture file whole. Fails, saying why, when the file is
-// missing, not a plain file, empty, unreadable or too big to store.
+// missing, not a regular file, empty, unreadable or too big to store.
 bool readCover(const QString &path, QByteArray &bytes, QString *error = nullptr);
 // The largest cover picture the program stores.
 constexpr qint64 kMaxCoverBytes = 64 * 1024 * 1024;
@@ -44,9 +44,12 @@ constexpr qint64 kMaxCoverBytes = 64 * 1024 * 1024;
 // away, never appended to.
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
-// Copies source to a new hidden file in directory, which the library does not
-// list, and gives its path in tempPath. On failure nothing is left behind.
+// Copies source, a regular file of at most kMaxTemplateBytes, to a new hidden
+// file in directory, which the library does not list, and gives its path in
+// tempPath. On failure nothing is left behind.
 bool copyToTemporary(const QString &source, const QString &directory, QString *tempPath, QString *error = nullptr);
+// The largest template copied: an empty novel with the biggest cover.
+constexpr qint64 kMaxTemplateBytes = 2 * kMaxCoverBytes;
 
 // Gives the finished novel file at from its name to; never replaces a file
 // that is already there.
