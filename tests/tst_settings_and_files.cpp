@@ -212,6 +212,27 @@ private slots:
         }
     }
 
+    void directoriesThatCannotBeListedSayWhy()
+    {
+        const QString readable = m_dir.filePath(QStringLiteral("readable"));
+        QDir().mkpath(readable);
+        QVERIFY(listingProblem(readable).isEmpty());
+        QCOMPARE(listingProblem(m_dir.filePath(QStringLiteral("nowhere"))), kNoSuchDirectory);
+        touch(m_dir.path(), QStringLiteral("plain"));
+        QCOMPARE(listingProblem(m_dir.filePath(QStringLiteral("plain"))), QStringLiteral("不是目录"));
+
+        const QString closed = m_dir.filePath(QStringLiteral("closed"));
+        QDir().mkpath(closed);
+        QVERIFY(QFile::setPermissions(closed, QFileDevice::WriteOwner));
+        {
+            PermissionsBite bite;
+            if (!bite.isActive())
+                QSKIP("root's right to read any directory cannot be set aside here");
+            QVERIFY(!listingProblem(closed).isEmpty());
+            QVERIFY(listingProblem(closed) != kNoSuchDirectory);
+        }
+    }
+
     void codecRoundTripsAndReplacesWhatGbkCannotHold()
     {
         const QString text = QStringLiteral("第一行\r\n第二行 abc");

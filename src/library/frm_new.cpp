@@ -134,7 +134,7 @@ bool frm_new::titleTaken(const QString &prefix, const QString &title)
             continue;
         Data1.setDatabaseName(prefix + name);
         Data1.setRecordSource(QStringLiteral("信息"));
-        if (!Data1.Refresh() || !Data1.MoveFirst())
+        if (!Data1.RefreshFirst() || !Data1.MoveFirst())
             continue;
         const QVariant stored = Data1.value(QStringLiteral("书名"));
         if (!stored.isNull() && stored.toString() == title) {
@@ -214,7 +214,7 @@ bool frm_new::fillInformation(const QString &path, const QByteArray &cover)
 {
     Data1.setDatabaseName(path);
     Data1.setRecordSource(QStringLiteral("信息"));
-    if (!Data1.Refresh() || !Data1.MoveFirst() || !Data1.Edit())
+    if (!Data1.RefreshFirst() || !Data1.MoveFirst() || !Data1.Edit())
         return false;
     Data1.setValue(QStringLiteral("书名"), Text1->text());
     Data1.setValue(QStringLiteral("作者"), Text3->text());
