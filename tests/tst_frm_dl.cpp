@@ -102,6 +102,19 @@ private slots:
         QVERIFY(fx.nav.shown.isEmpty());
     }
 
+    void programDirectoryWithCharactersGbkLacksListsItsNovels()
+    {
+        ProgramFixture fx(QStringLiteral("Søren-한글-\U0001F600"));
+        fx.installProgramFiles();
+        fx.addNovel(QStringLiteral("x.mdb"), titled(QStringLiteral("随程序来的书")));
+        frm_dl w(fx.ctx);
+        QCoreApplication::processEvents();
+        QCOMPARE(titles(w), QStringList{"随程序来的书"});
+        QCOMPARE(qApp->styleSheet(), QString::fromUtf8(readAll(fx.path(QStringLiteral("skin/skinh.she")))));
+        QVERIFY(fx.prompts.messages().isEmpty());
+        qApp->setStyleSheet(QString());
+    }
+
     void dataDirectoryComesFromConfigIni()
     {
         ProgramFixture fx;

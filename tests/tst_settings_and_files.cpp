@@ -98,6 +98,17 @@ private slots:
                  QStringLiteral("skinh.she"));
     }
 
+    void defaultsKeepTheirCharactersAndLength()
+    {
+        // The program directory may hold characters GBK lacks, and be long.
+        const QString none = m_dir.filePath(QStringLiteral("none.ini"));
+        const QString odd = QStringLiteral("/opt/Søren/é/한글/\U0001F600/data");
+        QCOMPARE(ReadIniValue(none, QStringLiteral("Main"), QStringLiteral("Path"), odd), odd);
+        const QString longPath = QStringLiteral("/") + QString(300, QLatin1Char('p'));
+        QCOMPARE(ReadIniValue(none, QStringLiteral("Main"), QStringLiteral("Path"), longPath), longPath);
+        QCOMPARE(ReadIniValue(ini("[Main]\nOther=1\n"), QStringLiteral("Main"), QStringLiteral("Path"), odd), odd);
+    }
+
     void settingsFileThatIsNoPlainFileGivesTheDefaults_data()
     {
         QTest::addColumn<QString>("kind");

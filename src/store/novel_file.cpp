@@ -15,6 +15,7 @@ namespace novelfile {
 
 QStringList sidecars(const QString &path)
 {
+    // The longest of these is kLongestSidecarSuffix.
     return {path + QStringLiteral("-wal"), path + QStringLiteral("-shm"), path + QStringLiteral("-journal")};
 }
 
@@ -105,14 +106,15 @@ NameProblem titleNameProblem(const QString &title)
         if (c.category() == QChar::Other_Control)
             return NameProblem::ControlCharacter;
     }
-    if (title.contains(QLatin1String("..")))
-        return NameProblem::DoubleDot;
     // A leading dot hides the file from the library; other systems drop a
     // trailing dot or space and would name the file differently.
     const auto atEdge = [](QChar c) { return c == QLatin1Char('.') || c.isSpace(); };
     if (title.isEmpty() || atEdge(title.front()) || atEdge(title.back()))
         return NameProblem::Edge;
-    if (fileNameFor(title).toUtf8().size() > kMaxFileNameBytes)
+    // SQLite keeps its log and journal beside the novel under the novel's
+    // name and a suffix: a name that leaves no room for them makes a novel
+    // that can be neither opened nor deleted.
+    if (fileNameFor(title).toUtf8().size() + kLongestSidecarSuffix > kMaxFileNameBytes)
         return NameProblem::TooLong;
     return NameProblem::None;
 }

@@ -23,16 +23,17 @@ QStringList sidecars(const QString &path);
 enum class NameProblem {
     None,
     Separator,        // "/" or "\\" would lead out of the data directory
-    DoubleDot,        // ".."
     ControlCharacter, // line breaks, tabs and the like
     Edge,             // a dot or space at the start or the end
-    TooLong,          // more than the file system takes in one name
+    TooLong,          // with its longest side-file suffix, more than the file system takes in one name
 };
 NameProblem titleNameProblem(const QString &title);
 // The file name of a new novel with this title.
 QString fileNameFor(const QString &title);
 // The longest file name the file system takes, in bytes of UTF-8.
 constexpr int kMaxFileNameBytes = 255;
+// "-journal": the longest suffix of the files SQLite keeps beside a novel.
+constexpr int kLongestSidecarSuffix = 8;
 
 // Reads a cover picture file whole. Fails, saying why, when the file is
 // missing, not a regular file, empty, unreadable or too big to store.
