@@ -9,6 +9,7 @@
 #include "editor/frm_edit.h"
 #include "fixture.h"
 #include "hostile_files.h"
+#include "library_window.h"
 #include "library/form1.h"
 #include "library/frm_dl.h"
 #include "library/frm_new.h"
@@ -37,14 +38,6 @@ NovelSpec recipe()
     return r;
 }
 
-QStringList titles(const frm_dl &w)
-{
-    QStringList out;
-    for (int i = 0; i < w.ListView1->count(); ++i)
-        out << w.ListView1->item(i)->text();
-    return out;
-}
-
 } // namespace
 
 class tst_disk_states : public QObject
@@ -60,7 +53,7 @@ class tst_disk_states : public QObject
         const auto before = dirSnapshot(fx.dataDir());
         {
             frm_dl library(fx.ctx);
-            QCOMPARE(titles(library), QStringList{kTitle});
+            QCOMPARE(libraryTitles(library), QStringList{kTitle});
         }
         fx.ctx.currentNovelPath = novel;
         {

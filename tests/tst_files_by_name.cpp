@@ -5,6 +5,7 @@
 #include "editor/frm_edit.h"
 #include "fixture.h"
 #include "hostile_files.h"
+#include "library_window.h"
 #include "library/form1.h"
 #include "library/frm_dl.h"
 #include "library/frm_new.h"
@@ -48,14 +49,6 @@ NovelSpec titled(const QString &title)
     NovelSpec recipe;
     recipe.title = title;
     return recipe;
-}
-
-QStringList titles(const frm_dl &w)
-{
-    QStringList out;
-    for (int i = 0; i < w.ListView1->count(); ++i)
-        out << w.ListView1->item(i)->text();
-    return out;
 }
 
 } // namespace
@@ -104,7 +97,7 @@ private slots:
         frm_dl w(fx.ctx);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(titles(w), QStringList{"书库里的书"});
+        QCOMPARE(libraryTitles(w), QStringList{"书库里的书"});
         QCOMPARE(qApp->styleSheet(), skinned ? skin : QString());
         QVERIFY(fx.prompts.messages().isEmpty());
         if (watch)
