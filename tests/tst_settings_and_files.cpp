@@ -164,14 +164,6 @@ private slots:
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("dangling"))));
         QVERIFY(!plainfile::read(dir.filePath(QStringLiteral("dangling")), 10, bytes, &problem));
         QCOMPARE(problem, plainfile::Problem::Missing);
-        QVERIFY(!plainfile::read(QStringLiteral("/dev/null"), 10, bytes, &problem));
-        QCOMPARE(problem, plainfile::Problem::NotPlain);
-
-        FifoWatch pipe(dir.filePath(QStringLiteral("pipe")));
-        QVERIFY(pipe.isValid());
-        QVERIFY(!plainfile::read(dir.filePath(QStringLiteral("pipe")), 10, bytes, &problem));
-        QCOMPARE(problem, plainfile::Problem::NotPlain);
-        QVERIFY(!pipe.wasOpened());
     }
 
     void longValuesAreCutTo254BytesAtACharacterBoundary()
