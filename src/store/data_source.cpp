@@ -166,22 +166,20 @@ bool DataSource::connect(const QString &path, bool immutable, int *code)
     // Sorts and other scratch work stay in memory, bounded by the time limit,
     // instead of growing on the disk.
     pragma.exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
-    // Reading the schema is the first read of the file: it fails here when
-    // the file is no database, or when SQLite cannot make the index of its
-    // log beside the file.
-    if (!pragma.exec(QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"))) {
+    // The encoding is the first read of the file: it fails here when the
+    // file is no database, or when SQLite cannot make the index of its log
+    // beside the file.
+    if (!pragma.exec(QStringLiteral("PRAGMA encoding")) || !pragma.next()) {
         *code = pragma.lastError().nativeErrorCode().toInt();
         return fail(pragma.lastError().text());
     }
+    m_utf16 = pragma.value(0).toString().startsWith(QLatin1String("UTF-16"));
     pragma.finish();
     if (!immutable) {
         // Committed means on disk: every change must survive a crash or power cut.
         pragma.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         pragma.exec(QStringLiteral("PRAGMA cache_size=-32768"));
     }
-    m_utf16 = pragma.exec(QStringLiteral("PRAGMA encoding")) && pragma.next() &&
-              pragma.value(0).toString().startsWith(QLatin1String("UTF-16"));
-    pragma.finish();
     if (sqlite3 *db = handle())
         m_readOnly = sqlite3_db_readonly(db, "main") == 1;
     return true;
