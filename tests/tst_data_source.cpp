@@ -3,6 +3,7 @@
 #include "store/data_source.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QtTest>
 #include <unistd.h>
 
@@ -251,6 +252,100 @@ private slots:
         }
         QCOMPARE(QFileInfo(empty).size(), 0);
         QVERIFY(!QFile::exists(missing));
+    }
+
+    void viewsAndVirtualTablesAreNoNovelTables_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("replacement");
+        // Rows without end, sorted before the first one can come out.
+        const QString endless = QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT i AS %1 FROM n ORDER BY i DESC");
+        QTest::newRow("信息 a view of one record") << "信息"
+                                                   << "CREATE VIEW 信息 AS SELECT '视图' AS 书名, '' AS 作者, '' AS "
+                                                      "角色, '' AS 说明, '' AS 大纲, NULL AS 封面";
+        QTest::newRow("信息 a view without end") << "信息"
+                                                 << "CREATE VIEW 信息 AS " + endless.arg("书名");
+        QTest::newRow("分卷 a view without end") << "分卷"
+                                                 << "CREATE VIEW 分卷 AS " + endless.arg("分卷");
+        QTest::newRow("小说 a view without end") << "小说"
+                                                 << "CREATE VIEW 小说 AS " + endless.arg("章节名称");
+        QTest::newRow("小说 a virtual table") << "小说"
+                                              << "CREATE VIRTUAL TABLE 小说 USING fts4(所属分卷, 章节名称)";
+    }
+
+    void viewsAndVirtualTablesAreNoNovelTables()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, replacement);
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 2);
+        sqlColumn(path, QStringLiteral("DROP TABLE %1").arg(table));
+        sqlColumn(path, replacement);
+        if (sqlColumn(path, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '%1'").arg(table)) !=
+            QVariantList{1})
+            QSKIP("this SQLite cannot make that table");
+
+        DataSource ds;
+        QVERIFY(!openTable(ds, path, table));
+        QCOMPARE(ds.lastError(), QStringLiteral("小说文件中的“%1”不是表").arg(table));
+        QVERIFY(!ds.hasCurrent());
+        // The real tables of the same file still open.
+        for (const QString &other : {QStringLiteral("信息"), QStringLiteral("分卷"), QStringLiteral("小说")}) {
+            if (other != table)
+                QVERIFY2(openTable(ds, path, other), qPrintable(ds.lastError()));
+        }
+    }
+
+    void aStatementWithoutEndFailsAndLeavesTheFileAsItWas()
+    {
+        DataSource::setTimeLimit(std::chrono::milliseconds(100));
+        const auto restore = qScopeGuard([] { DataSource::setTimeLimit(DataSource::kDefaultTimeLimit); });
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 2);
+        const QString other = fx.addNovel(QStringLiteral("other.mdb"));
+        sqlColumn(path, QStringLiteral("CREATE VIEW 无尽 AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                       "FROM n) SELECT i FROM n"));
+        sqlColumn(path,
+                  QStringLiteral("CREATE TRIGGER 不停 AFTER UPDATE ON 小说 BEGIN SELECT count(*) FROM 无尽; END"));
+
+        DataSource ds;
+        QVERIFY(openTable(ds, path, QStringLiteral("小说")));
+        QVERIFY(ds.Edit());
+        ds.setValue(QStringLiteral("章节内容"), QStringLiteral("改过"));
+        QVERIFY(!ds.Update());
+        const QString stopped = QStringLiteral("小说文件中的内容运行过久，已停止读写：%1").arg(path);
+        QCOMPARE(ds.lastError(), stopped);
+        // From then on the file is unreadable to this data source: it is not
+        // run again at every keystroke.
+        QVERIFY(ds.Edit());
+        QVERIFY(!ds.Update());
+        ds.setRecordSource(QStringLiteral("分卷"));
+        QVERIFY(!ds.Refresh());
+        QCOMPARE(ds.lastError(), stopped);
+
+        QCOMPARE(sqlColumn(path, QStringLiteral("SELECT 章节内容 FROM 小说 ORDER BY 编号")),
+                 (QVariantList{"正文1", "正文2"}));
+        QCOMPARE(sqlColumn(path, QStringLiteral("PRAGMA integrity_check")), QVariantList{"ok"});
+        // Another file is another matter.
+        QVERIFY(openTable(ds, other, QStringLiteral("小说")));
+    }
+
+    void theInformationRecordIsReadAloneWhateverFollowsIt()
+    {
+        ProgramFixture fx;
+        const QString path = novelWithChapters(fx, 1);
+        sqlColumn(path, QStringLiteral("INSERT INTO 信息 (书名) VALUES ('第二条'), ('第三条')"));
+        DataSource ds;
+        ds.setDatabaseName(path);
+        ds.setRecordSource(QStringLiteral("信息"));
+        QVERIFY(ds.RefreshFirst());
+        QCOMPARE(ds.RecordCount(), 1);
+        QVERIFY(ds.Edit());
+        ds.setValue(QStringLiteral("书名"), QStringLiteral("改名"));
+        QVERIFY(ds.Update());
+        QCOMPARE(sqlColumn(path, QStringLiteral("SELECT 书名 FROM 信息 ORDER BY rowid")),
+                 (QVariantList{"改名", "第二条", "第三条"}));
     }
 
     void aVanishedFileIsAFailureNotANewDatabase()

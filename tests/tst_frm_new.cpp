@@ -50,6 +50,10 @@ private slots:
     void incompleteFormClosesAfterItsMessage();
     void refusalsKeepTheDialogOpen_data();
     void refusalsKeepTheDialogOpen();
+    void titlesNamingAPlainFileAreAccepted_data();
+    void titlesNamingAPlainFileAreAccepted();
+    void configuredDataDirectoryThatIsMissingIsNotMade();
+    void programDirectoryWithCharactersGbkLacksKeepsItsDataDirectory();
     void titleDifferingInCaseIsAccepted();
     void firstNovelInEmptyOrMissingDataDirectory_data();
     void firstNovelInEmptyOrMissingDataDirectory();
@@ -266,8 +270,6 @@ void tst_frm_new::refusalsKeepTheDialogOpen_data()
                                       << "书名中不能有“/”或“\\”，请重填！";
     QTest::newRow("backslash") << "甲\\乙"
                                << "书名中不能有“/”或“\\”，请重填！";
-    QTest::newRow("two dots") << "甲..乙"
-                              << "书名中不能有“..”，请重填！";
     QTest::newRow("tab") << "甲\t乙"
                          << "书名中不能有换行符、制表符等控制字符，请重填！";
     QTest::newRow("line break") << "甲\n乙"
@@ -285,6 +287,10 @@ void tst_frm_new::refusalsKeepTheDialogOpen_data()
     // 84 characters of three bytes and ".mdb" make 256 bytes.
     QTest::newRow("file name of 256 bytes")
         << QString(84, QChar(0x957F)) << "书名太长，不能用作小说文件名，请改短一些！";
+    // 82 characters of three bytes and ".mdb" make 250 bytes: no room for
+    // SQLite's "-journal" beside it.
+    QTest::newRow("file name without room for its side files")
+        << QString(82, QChar(0x957F)) << "书名太长，不能用作小说文件名，请改短一些！";
     QTest::newRow("file of that name holds another title") << "占用"
                                                            << "数据目录中已有文件“占用.mdb”，请换一个书名！";
     QTest::newRow("file of that name is no novel") << "残缺"
@@ -318,6 +324,73 @@ void tst_frm_new::refusalsKeepTheDialogOpen()
     QCOMPARE(w->Text5->toPlainText(), entry.outline);
     QVERIFY(f->nav.shown.isEmpty());
     QCOMPARE(dirSnapshot(f->programDir()), before);
+}
+
+void tst_frm_new::titlesNamingAPlainFileAreAccepted_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::newRow("dots inside") << "再见...朋友";
+    QTest::newRow("two dots inside") << "甲..乙";
+    // 81 characters of three bytes and ".mdb" make 247 bytes: with
+    // "-journal", 255.
+    QTest::newRow("file name with just room for its side files") << QString(81, QChar(0x957F));
+}
+
+void tst_frm_new::titlesNamingAPlainFileAreAccepted()
+{
+    QFETCH(QString, title);
+    open();
+    Entry entry;
+    entry.title = title;
+    fill(entry);
+    create();
+    QCOMPARE(f->prompts.messages(), QStringList{kOk});
+    const QString file = title + QStringLiteral(".mdb");
+    QCOMPARE(QDir(f->dataDir()).entryList(QDir::Files), QStringList{file});
+    QCOMPARE(info(file).value(0), QVariant(title));
+    // SQLite can make its side files beside it: the novel takes changes.
+    const QString path = f->dataDir() + QLatin1Char('/') + file;
+    sqlColumn(path, QStringLiteral("PRAGMA journal_mode=DELETE"));
+    sqlColumn(path, QStringLiteral("UPDATE 信息 SET 作者 = '改过'"));
+    QCOMPARE(info(file).value(1), QVariant("改过"));
+}
+
+void tst_frm_new::configuredDataDirectoryThatIsMissingIsNotMade()
+{
+    // Config.ini's value is cut at 254 bytes: the directory it names is
+    // not the one meant, and does not exist.
+    const QString meant = f->path(QString(300, QLatin1Char('n')));
+    const QString cut = meant.left(254);
+    f->writeFile(f->path(QStringLiteral("Config.ini")), "[Main]\r\nPath=" + meant.toUtf8() + "\r\n");
+    const auto before = dirSnapshot(f->programDir());
+    open();
+    fill({});
+    create();
+    QCOMPARE(
+        f->prompts.messages(),
+        QStringList{QStringLiteral("创建新小说失败！无法读取数据目录“%1”（目录不存在），请检查 Config.ini 中 [Main] "
+                                   "的 Path 设置。")
+                        .arg(cut)});
+    QCOMPARE(f->prompts.calls[0].style, int(MsgCritical));
+    QVERIFY(w && w->isVisible());
+    QVERIFY(f->nav.shown.isEmpty());
+    QVERIFY(!QFileInfo::exists(cut));
+    QCOMPARE(dirSnapshot(f->programDir()), before);
+}
+
+void tst_frm_new::programDirectoryWithCharactersGbkLacksKeepsItsDataDirectory()
+{
+    f = std::make_unique<ProgramFixture>(QStringLiteral("Søren-한글-\U0001F600"));
+    f->installProgramFiles();
+    const auto before = dirSnapshot(f->programDir());
+    open();
+    fill({});
+    create();
+    QCOMPARE(f->prompts.messages(), QStringList{kOk});
+    QCOMPARE(info(QStringLiteral("新书.mdb")).value(0), QVariant("新书"));
+    auto after = dirSnapshot(f->programDir());
+    after.remove(QStringLiteral("data/新书.mdb"));
+    QCOMPARE(after, before);
 }
 
 void tst_frm_new::titleDifferingInCaseIsAccepted()
@@ -365,7 +438,9 @@ void tst_frm_new::firstNovelInEmptyOrMissingDataDirectory()
 
 void tst_frm_new::novelGoesToTheConfiguredDataDirectory()
 {
+    // A configured directory must be there: only the default one is made.
     const QString elsewhere = f->path(QStringLiteral("novels"));
+    QVERIFY(QDir().mkpath(elsewhere));
     f->writeFile(f->path(QStringLiteral("Config.ini")), "[Main]\r\nPath=" + elsewhere.toLocal8Bit() + "\r\n");
     open();
     fill({});

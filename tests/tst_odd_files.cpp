@@ -1,6 +1,6 @@
 // Novel files made by other programs, or damaged: odd column types, NULLs,
-// missing columns. Every window opens them without ending the program and
-// says what it cannot do.
+// missing columns, views and triggers without end. Every window opens them
+// without ending or hanging the program and says what it cannot do.
 #include "chapters/frm_write.h"
 #include "editor/frm_edit.h"
 #include "editor/frm_ps.h"
@@ -60,6 +60,12 @@ class tst_odd_files : public QObject
     }
 
 private slots:
+    void initTestCase()
+    {
+        // Statements without end are cut off well within a test's time.
+        DataSource::setTimeLimit(std::chrono::milliseconds(200));
+    }
+
     void oddlyMadeNovelsOpenEverywhere_data()
     {
         QTest::addColumn<QStringList>("statements");
@@ -92,6 +98,24 @@ private slots:
                                                      "CREATE TABLE 小说 (编号 INTEGER PRIMARY KEY, 所属分卷, "
                                                      "章节名称, 章节内容, 章节附注)"};
         QTest::newRow("no tables at all") << QStringList{"CREATE TABLE other (x)"};
+        const QString endless = QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) ");
+        QTest::newRow("views without end in place of the tables")
+            << QStringList{"CREATE VIEW 信息 AS " + endless +
+                               "SELECT i AS 书名, i AS 作者, i AS 角色, i AS 说明, i AS 大纲, NULL AS 封面 FROM n "
+                               "ORDER BY i DESC",
+                           "CREATE VIEW 分卷 AS " + endless + "SELECT i AS 分卷 FROM n ORDER BY i DESC",
+                           "CREATE VIEW 小说 AS " + endless +
+                               "SELECT i AS 编号, i AS 所属分卷, i AS 章节名称, i AS 章节内容, i AS 章节附注 FROM n "
+                               "ORDER BY i DESC"};
+        QTest::newRow("a trigger without end on every change of a chapter")
+            << QStringList{"CREATE TABLE 信息 (书名, 作者, 角色, 说明, 大纲, 封面)",
+                           "INSERT INTO 信息 VALUES ('不停', '', '', '', '', NULL)",
+                           "CREATE TABLE 分卷 (分卷)",
+                           "INSERT INTO 分卷 VALUES ('卷')",
+                           "CREATE TABLE 小说 (编号 INTEGER PRIMARY KEY, 所属分卷, 章节名称, 章节内容, 章节附注)",
+                           "INSERT INTO 小说 VALUES (1, '卷', '一', '正文', '附注')",
+                           "CREATE VIEW 无尽 AS " + endless + "SELECT i FROM n",
+                           "CREATE TRIGGER 不停 AFTER UPDATE ON 小说 BEGIN SELECT count(*) FROM 无尽; END"};
     }
 
     void oddlyMadeNovelsOpenEverywhere()

@@ -1,12 +1,16 @@
-// Config.ini reading and the listing of novel files.
+// Config.ini reading, the listing of novel files and the reading of files by
+// name.
+#include "hostile_files.h"
 #include "store/ansi_codec.h"
 #include "store/file_lister.h"
 #include "store/ini_reader.h"
+#include "store/plain_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 class SettingsAndFiles : public QObject
 {
@@ -94,6 +98,74 @@ private slots:
                  QStringLiteral("skinh.she"));
     }
 
+    void defaultsKeepTheirCharactersAndLength()
+    {
+        // The program directory may hold characters GBK lacks, and be long.
+        const QString none = m_dir.filePath(QStringLiteral("none.ini"));
+        const QString odd = QStringLiteral("/opt/Søren/é/한글/\U0001F600/data");
+        QCOMPARE(ReadIniValue(none, QStringLiteral("Main"), QStringLiteral("Path"), odd), odd);
+        const QString longPath = QStringLiteral("/") + QString(300, QLatin1Char('p'));
+        QCOMPARE(ReadIniValue(none, QStringLiteral("Main"), QStringLiteral("Path"), longPath), longPath);
+        QCOMPARE(ReadIniValue(ini("[Main]\nOther=1\n"), QStringLiteral("Main"), QStringLiteral("Path"), odd), odd);
+    }
+
+    void settingsFileThatIsNoPlainFileGivesTheDefaults_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("pipe") << "pipe";
+        QTest::newRow("link to an endless device") << "device";
+        QTest::newRow("directory") << "directory";
+        QTest::newRow("bigger than any settings file") << "big";
+    }
+
+    void settingsFileThatIsNoPlainFileGivesTheDefaults()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Config.ini"));
+        std::unique_ptr<FifoWatch> pipe;
+        if (kind == QLatin1String("pipe")) {
+            pipe = std::make_unique<FifoWatch>(path);
+            QVERIFY(pipe->isValid());
+        } else if (kind == QLatin1String("device")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        } else if (kind == QLatin1String("directory")) {
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[Main]\nPath=/novels\n");
+            f.write(QByteArray(kMaxIniFileBytes, ';'));
+        }
+        QCOMPARE(ReadIniValue(path, QStringLiteral("Main"), QStringLiteral("Path"), QStringLiteral("DEFAULT")),
+                 QStringLiteral("DEFAULT"));
+        if (pipe)
+            QVERIFY2(!pipe->wasOpened(), "the pipe was opened");
+    }
+
+    void filesAreReadWholeOnlyWhenRegularAndWithinTheirLimit()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("a.txt"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("0123456789");
+        f.close();
+        QVERIFY(QFile::link(file, dir.filePath(QStringLiteral("link.txt"))));
+
+        QByteArray bytes;
+        plainfile::Problem problem = plainfile::Problem::None;
+        QVERIFY(plainfile::read(dir.filePath(QStringLiteral("link.txt")), 10, bytes, &problem));
+        QCOMPARE(bytes, QByteArray("0123456789"));
+        QVERIFY(!plainfile::read(file, 9, bytes, &problem));
+        QCOMPARE(problem, plainfile::Problem::TooBig);
+        QCOMPARE(bytes, QByteArray("0123456789"));
+
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("dangling"))));
+        QVERIFY(!plainfile::read(dir.filePath(QStringLiteral("dangling")), 10, bytes, &problem));
+        QCOMPARE(problem, plainfile::Problem::Missing);
+    }
+
     void longValuesAreCutTo254BytesAtACharacterBoundary()
     {
         const QByteArray ascii(300, 'a');
@@ -140,6 +212,27 @@ private slots:
             QStringList names;
             QCOMPARE(ListFiles(dir, QStringLiteral("*.mdb"), names), 1);
             QCOMPARE(names, QStringList{QString()});
+        }
+    }
+
+    void directoriesThatCannotBeListedSayWhy()
+    {
+        const QString readable = m_dir.filePath(QStringLiteral("readable"));
+        QDir().mkpath(readable);
+        QVERIFY(listingProblem(readable).isEmpty());
+        QCOMPARE(listingProblem(m_dir.filePath(QStringLiteral("nowhere"))), kNoSuchDirectory);
+        touch(m_dir.path(), QStringLiteral("plain"));
+        QCOMPARE(listingProblem(m_dir.filePath(QStringLiteral("plain"))), QStringLiteral("不是目录"));
+
+        const QString closed = m_dir.filePath(QStringLiteral("closed"));
+        QDir().mkpath(closed);
+        QVERIFY(QFile::setPermissions(closed, QFileDevice::WriteOwner));
+        {
+            PermissionsBite bite;
+            if (!bite.isActive())
+                QSKIP("root's right to read any directory cannot be set aside here");
+            QVERIFY(!listingProblem(closed).isEmpty());
+            QVERIFY(listingProblem(closed) != kNoSuchDirectory);
         }
     }
 

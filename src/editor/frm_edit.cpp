@@ -5,6 +5,7 @@
 #include "editor/chapter_writer.h"
 #include "store/ansi_codec.h"
 #include "store/data_source.h"
+#include "store/plain_file.h"
 #include "ui/layout_scaling.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
@@ -13,7 +14,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QFile>
 #include <QFontDatabase>
 #include <QInputMethodQueryEvent>
 #include <QGuiApplication>
@@ -451,16 +451,14 @@ void frm_edit::Command3_Click()
     if (Text1->isReadOnly() || !CommonDialog1.showOpen(*m_ctx.prompts, this))
         return;
     const QString name = CommonDialog1.fileName();
-    QFile file(name);
+    // Only a regular file is read: a pipe or device named like a text file
+    // would never end.
     QByteArray bytes;
     QString why;
-    if (!file.open(QIODevice::ReadOnly))
-        why = file.errorString();
-    else if (file.size() > kLargestImport)
-        why = QStringLiteral("文件太大，不是一个章节的文字");
-    else if (bytes = file.readAll(); file.error() != QFileDevice::NoError)
-        why = file.errorString();
-    if (!why.isEmpty()) {
+    plainfile::Problem problem = plainfile::Problem::None;
+    if (!plainfile::read(name, kLargestImport, bytes, &problem, &why)) {
+        if (problem == plainfile::Problem::TooBig)
+            why = QStringLiteral("文件太大，不是一个章节的文字");
         m_ctx.prompts->message(this, QStringLiteral("导入失败！无法读取文件：%1\n（%2）").arg(name, why), MsgCritical,
                                QStringLiteral("提示"));
         return;

@@ -88,7 +88,7 @@ bool Form1::loadNovel()
 {
     Data1.setDatabaseName(m_ctx.currentNovelPath);
     Data1.setRecordSource(QStringLiteral("信息"));
-    if (!Data1.Refresh() || !Data1.MoveFirst()) {
+    if (!Data1.RefreshFirst() || !Data1.MoveFirst()) {
         m_loadError = Data1.lastError();
         Data1.close();
         return false;

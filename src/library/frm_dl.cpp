@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "library/cover_icon.h"
+#include "library/data_directory.h"
 #include "store/file_lister.h"
 #include "store/novel_file.h"
 #include "ui/prompts.h"
@@ -9,7 +10,6 @@
 #include "ui/twips.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -83,11 +83,17 @@ void frm_dl::Loadnovels()
     ListFiles(prefix, QStringLiteral("*.mdb"), names);
     Novels.clear();
     ListView1->clear();
+    // A directory that cannot be read is said once, over the shown window,
+    // rather than passed off as a library without novels.
+    if (const QString problem = dataDirectoryProblem(m_ctx); !problem.isEmpty()) {
+        const QString text = dataDirectoryMessage(m_ctx, problem);
+        QMetaObject::invokeMethod(
+            this, [this, text] { m_ctx.prompts->message(this, text, MsgCritical, QStringLiteral("提示")); },
+            Qt::QueuedConnection);
+    }
     // Covers that are not pictures show the default cover.
-    const QByteArray defaultCover = [&] {
-        QFile f(m_ctx.programFile(QStringLiteral("默认.jpg")));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    QByteArray defaultCover;
+    novelfile::readCover(m_ctx.programFile(QStringLiteral("默认.jpg")), defaultCover);
 
     for (const QString &name : std::as_const(names)) {
         if (name.isEmpty())
@@ -95,7 +101,7 @@ void frm_dl::Loadnovels()
         const QString path = prefix + name;
         Data1.setDatabaseName(path);
         Data1.setRecordSource(QStringLiteral("信息"));
-        if (!Data1.Refresh() || !Data1.MoveFirst())
+        if (!Data1.RefreshFirst() || !Data1.MoveFirst())
             continue;
         const QVariant title = Data1.value(QStringLiteral("书名"));
         if (!title.isValid())

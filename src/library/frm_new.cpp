@@ -1,6 +1,7 @@
 #include "library/frm_new.h"
 
 #include "app/app_context.h"
+#include "library/data_directory.h"
 #include "library/info_boxes.h"
 #include "store/file_lister.h"
 #include "store/novel_file.h"
@@ -99,6 +100,13 @@ void frm_new::Command2_Click()
         backToLibrary();
         return;
     }
+    // Titles cannot be compared in a directory that cannot be read, and a
+    // configured one that is missing is not made at what may be a wrong path.
+    if (const QString problem = dataDirectoryProblem(m_ctx); !problem.isEmpty()) {
+        m_ctx.prompts->message(this, QStringLiteral("创建新小说失败！") + dataDirectoryMessage(m_ctx, problem),
+                               MsgCritical, kCaption);
+        return;
+    }
     const QString prefix = m_ctx.dataPrefix();
     if (titleTaken(prefix, title)) {
         tell(QStringLiteral("新建书名不得与现有书名重复，请重新填写！"));
@@ -134,7 +142,7 @@ bool frm_new::titleTaken(const QString &prefix, const QString &title)
             continue;
         Data1.setDatabaseName(prefix + name);
         Data1.setRecordSource(QStringLiteral("信息"));
-        if (!Data1.Refresh() || !Data1.MoveFirst())
+        if (!Data1.RefreshFirst() || !Data1.MoveFirst())
             continue;
         const QVariant stored = Data1.value(QStringLiteral("书名"));
         if (!stored.isNull() && stored.toString() == title) {
@@ -151,8 +159,6 @@ QString frm_new::refusalForTitle(const QString &prefix, const QString &title) co
     switch (novelfile::titleNameProblem(title)) {
     case novelfile::NameProblem::Separator:
         return QStringLiteral("书名中不能有“/”或“\\”，请重填！");
-    case novelfile::NameProblem::DoubleDot:
-        return QStringLiteral("书名中不能有“..”，请重填！");
     case novelfile::NameProblem::ControlCharacter:
         return QStringLiteral("书名中不能有换行符、制表符等控制字符，请重填！");
     case novelfile::NameProblem::Edge:
@@ -218,7 +224,7 @@ bool frm_new::fillInformation(const QString &path, const QByteArray &cover)
 {
     Data1.setDatabaseName(path);
     Data1.setRecordSource(QStringLiteral("信息"));
-    if (!Data1.Refresh() || !Data1.MoveFirst() || !Data1.Edit())
+    if (!Data1.RefreshFirst() || !Data1.MoveFirst() || !Data1.Edit())
         return false;
     Data1.setValue(QStringLiteral("书名"), Text1->text());
     Data1.setValue(QStringLiteral("作者"), Text3->text());

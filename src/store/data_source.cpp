@@ -1,5 +1,6 @@
 #include "store/data_source.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -8,7 +9,9 @@
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <sqlite3.h>
+#include <sys/statvfs.h>
 
 namespace {
 
@@ -28,6 +31,9 @@ QString quoted(const QString &name)
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
+// Virtual machine steps between two looks at the clock.
+constexpr int kProgressSteps = 1000;
+
 QString nextConnectionName()
 {
     static std::atomic<int> counter{0};
@@ -35,6 +41,8 @@ QString nextConnectionName()
 }
 
 } // namespace
+
+std::chrono::milliseconds DataSource::s_timeLimit{DataSource::kDefaultTimeLimit};
 
 DataSource::DataSource() : m_connection(nextConnectionName())
 {
@@ -51,6 +59,7 @@ void DataSource::setDatabaseName(const QString &path)
         return;
     close();
     m_path = path;
+    m_ranAway = false;
 }
 
 void DataSource::setRecordSource(const QString &table)
@@ -65,7 +74,8 @@ bool DataSource::isOpen() const
 
 bool DataSource::fail(const QString &message) const
 {
-    m_error = message;
+    // After a statement ran away, every failure is that one.
+    m_error = m_ranAway ? QStringLiteral("小说文件中的内容运行过久，已停止读写：%1").arg(m_path) : message;
     return false;
 }
 
@@ -81,15 +91,104 @@ void DataSource::close()
     m_deleted = false;
     m_mode = EditMode::None;
     m_pending.clear();
+    disconnect();
+}
+
+void DataSource::disconnect()
+{
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_connection);
     }
+    m_readOnly = false;
+}
+
+sqlite3 *DataSource::handle() const
+{
+    if (!m_db.isValid())
+        return nullptr;
+    const QVariant handle = m_db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+int DataSource::onProgress(void *self)
+{
+    auto *ds = static_cast<DataSource *>(self);
+    if (std::chrono::steady_clock::now() < ds->m_deadline)
+        return 0;
+    ds->m_ranAway = true;
+    return 1;
+}
+
+bool DataSource::begin() const
+{
+    // A file that held a statement which did not end counts as unreadable
+    // from then on, rather than being tried again at every keystroke.
+    if (m_ranAway)
+        return fail(QString());
+    m_deadline = std::chrono::steady_clock::now() + s_timeLimit;
+    return true;
+}
+
+void DataSource::setTimeLimit(std::chrono::milliseconds limit)
+{
+    s_timeLimit = limit;
+}
+
+bool DataSource::diskIsFull(const QString &path)
+{
+    // Room for the index of the log and a few pages of it.
+    constexpr quint64 kLeastRoom = 256 * 1024;
+    struct statvfs fs;
+    if (::statvfs(QFile::encodeName(path).constData(), &fs) != 0 || (fs.f_flag & ST_RDONLY))
+        return false;
+    return quint64(fs.f_bavail) * fs.f_frsize < kLeastRoom;
+}
+
+bool DataSource::connect(const QString &path, bool immutable, int *code)
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    // mode=rw: a file that vanished is an error, never an empty new database.
+    // On read-only media SQLite opens it for reading by itself.
+    m_db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) +
+                         (immutable ? QStringLiteral("?mode=ro&immutable=1") : QStringLiteral("?mode=rw")));
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=250"));
+    if (!m_db.open()) {
+        *code = m_db.lastError().nativeErrorCode().toInt();
+        return fail(m_db.lastError().text());
+    }
+    if (sqlite3 *db = handle())
+        sqlite3_progress_handler(db, kProgressSteps, &DataSource::onProgress, this);
+    QSqlQuery pragma(m_db);
+    // Sorts and other scratch work stay in memory, bounded by the time limit,
+    // instead of growing on the disk.
+    pragma.exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
+    // The encoding is the first read of the file: it fails here when the
+    // file is no database, or when SQLite cannot make the index of its log
+    // beside the file.
+    if (!pragma.exec(QStringLiteral("PRAGMA encoding")) || !pragma.next()) {
+        *code = pragma.lastError().nativeErrorCode().toInt();
+        return fail(pragma.lastError().text());
+    }
+    m_utf16 = pragma.value(0).toString().startsWith(QLatin1String("UTF-16"));
+    pragma.finish();
+    if (!immutable) {
+        // Committed means on disk: every change must survive a crash or power cut.
+        pragma.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        pragma.exec(QStringLiteral("PRAGMA cache_size=-32768"));
+    }
+    if (sqlite3 *db = handle())
+        m_readOnly = sqlite3_db_readonly(db, "main") == 1;
+    return true;
 }
 
 bool DataSource::open()
 {
+    if (!begin())
+        return false;
     if (isOpen())
         return true;
     const QFileInfo info(m_path);
@@ -98,42 +197,52 @@ bool DataSource::open()
     if (!info.isFile())
         return fail(QStringLiteral("不是小说文件：%1").arg(m_path));
 
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    // mode=rw: a file that vanished is an error, never an empty new database.
-    m_db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded()) +
-                         QStringLiteral("?mode=rw"));
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=250"));
-    if (!m_db.open()) {
-        const QString why = m_db.lastError().text();
-        close();
-        return fail(why);
+    // On read-only media or a full disk SQLite cannot make the index of its
+    // log beside the file. The file can still be read as it stands on disk,
+    // unless a log beside it holds part of the novel, which that reading
+    // would not see.
+    const QString path = info.absoluteFilePath();
+    const bool asItStands = QFileInfo(path + QStringLiteral("-wal")).size() == 0;
+    int code = SQLITE_OK;
+    // A disk that is full already is read as it stands at once, before a
+    // try that would leave empty side files behind.
+    if (asItStands && diskIsFull(path)) {
+        if (connect(path, true, &code))
+            return true;
+        disconnect();
     }
-    // Committed means on disk: every change must survive a crash or power cut.
-    QSqlQuery pragma(m_db);
-    pragma.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    pragma.exec(QStringLiteral("PRAGMA cache_size=-32768"));
-    m_utf16 = pragma.exec(QStringLiteral("PRAGMA encoding")) && pragma.next() &&
-              pragma.value(0).toString().startsWith(QLatin1String("UTF-16"));
-    pragma.finish();
-    return true;
+    if (connect(path, false, &code))
+        return true;
+    const QString why = m_error;
+    disconnect();
+    const int primary = code & 0xff;
+    const bool noLogIndex =
+        primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_IOERR || primary == SQLITE_FULL;
+    if (noLogIndex && asItStands) {
+        if (connect(path, true, &code))
+            return true;
+        disconnect();
+    }
+    return fail(why);
 }
 
 bool DataSource::fileMoved() const
 {
     // SQLite keeps writing into a file that was deleted or renamed while open,
     // and such writes are lost: ask it whether the path still names our file.
-    const QVariant handle = m_db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3 *db = handle();
     int moved = 0;
     return db && sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
 }
 
 bool DataSource::writable()
 {
+    if (!begin())
+        return false;
     if (!isOpen())
         return fail(QStringLiteral("小说文件没有打开"));
+    if (m_readOnly)
+        return fail(QStringLiteral("小说文件在只读的位置或磁盘已满，只能阅读：%1").arg(m_path));
     if (fileMoved())
         return fail(QStringLiteral("小说文件已被删除或移走：%1").arg(m_path));
     return true;
@@ -153,6 +262,19 @@ QSqlQuery &DataSource::query(const QString &sql) const
 
 bool DataSource::loadColumns()
 {
+    // Only an ordinary table holds records: a view or a virtual table may
+    // compute rows without end, and none is ever written by this program.
+    QSqlQuery kind(m_db);
+    kind.prepare(QStringLiteral("SELECT type, sql FROM sqlite_master WHERE type IN ('table', 'view') AND name = ? "
+                                "COLLATE NOCASE"));
+    kind.addBindValue(m_table);
+    if (!kind.exec())
+        return fail(kind.lastError().text());
+    if (kind.next() && (kind.value(0).toString() != QLatin1String("table") ||
+                        kind.value(1).toString().startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive)))
+        return fail(QStringLiteral("小说文件中的“%1”不是表").arg(m_table));
+    kind.finish();
+
     QSqlQuery info(m_db);
     if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(m_table))))
         return fail(info.lastError().text());
@@ -175,6 +297,16 @@ bool DataSource::loadColumns()
 
 bool DataSource::Refresh()
 {
+    return load(-1);
+}
+
+bool DataSource::RefreshFirst()
+{
+    return load(1);
+}
+
+bool DataSource::load(int limit)
+{
     m_ids.clear();
     m_cache.clear();
     m_pos = -1;
@@ -192,7 +324,11 @@ bool DataSource::Refresh()
         select << quoted(c);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(select.join(QLatin1Char(',')), quoted(m_table))))
+    QString sql =
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(select.join(QLatin1Char(',')), quoted(m_table));
+    if (limit >= 0)
+        sql += QStringLiteral(" LIMIT %1").arg(limit);
+    if (!q.exec(sql))
         return fail(q.lastError().text());
     const int n = m_shortColumns.size();
     while (q.next()) {
@@ -285,6 +421,8 @@ bool DataSource::FindFirst(const QString &field, const QVariant &value)
 {
     if (m_setTable.isEmpty())
         return fail(QStringLiteral("没有打开的记录集"));
+    if (!begin())
+        return false;
     int found = -1;
     if (field == m_idColumn) {
         bool ok = false;
@@ -335,6 +473,8 @@ QVariant DataSource::value(const QString &field) const
         fail(QStringLiteral("没有字段“%1”").arg(field));
         return {};
     }
+    if (!begin())
+        return {};
     QSqlQuery &q = query(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(quoted(field), quoted(m_setTable)));
     q.addBindValue(m_ids[m_pos]);
     QVariant v;
@@ -352,6 +492,8 @@ int DataSource::textLength(const QString &field) const
         return fail(QStringLiteral("没有当前记录")), -1;
     if (shortColumn(field) >= 0 || !m_utf16)
         return int(text(field).size());
+    if (!begin())
+        return -1;
     // In a UTF-16 file the stored bytes of a text are its code units.
     QSqlQuery &q = query(QStringLiteral("SELECT length(CAST(%1 AS BLOB)) FROM %2 WHERE rowid = ?")
                              .arg(quoted(field), quoted(m_setTable)));
@@ -524,6 +666,7 @@ bool DataSource::CommitTrans()
 {
     if (!m_inTransaction)
         return fail(QStringLiteral("没有开始一组修改"));
+    begin();
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("COMMIT")))
         return fail(q.lastError().text());
@@ -537,6 +680,7 @@ void DataSource::Rollback()
         return;
     m_inTransaction = false;
     const QString why = m_error;
+    begin();
     {
         QSqlQuery q(m_db);
         q.exec(QStringLiteral("ROLLBACK"));

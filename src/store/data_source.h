@@ -7,9 +7,11 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <chrono>
 #include <memory>
 
 class QSqlQuery;
+struct sqlite3;
 
 class DataSource
 {
@@ -28,7 +30,11 @@ public:
 
     // Opens the whole table in table order; the first record becomes current.
     // Short fields are read here, long texts and pictures only when asked for.
+    // Only an ordinary table opens: a view or virtual table is refused.
     bool Refresh();
+    // Opens only the first record of the table: for the one 信息 record,
+    // whatever else the table may hold.
+    bool RefreshFirst();
     // Lets go of the file: no connection, no record set.
     void close();
     bool isOpen() const;
@@ -79,6 +85,15 @@ public:
     bool inTransaction() const { return m_inTransaction; }
 
     QString lastError() const { return m_error; }
+    // True when the file could be opened for reading only (read-only media,
+    // a full disk): every change then fails, saying so.
+    bool isReadOnly() const { return m_readOnly; }
+
+    // No single operation runs longer than this: a file whose views or
+    // triggers never end fails like an unreadable one, and stays failed
+    // until another file is named. For every data source of the program.
+    static void setTimeLimit(std::chrono::milliseconds limit);
+    static constexpr std::chrono::milliseconds kDefaultTimeLimit{5000};
 
     // Write-ahead log upkeep, for a writer that stores often: how many pages
     // the log may gather before a commit copies them into the file (0: never
@@ -90,6 +105,19 @@ private:
     enum class EditMode { None, Edit, AddNew };
 
     bool open();
+    // Opens the connection and reads the schema; immutable reads the file as
+    // it stands, without the log and its index. On failure code is SQLite's.
+    bool connect(const QString &path, bool immutable, int *code);
+    // Closes the connection alone; the record set is left to the caller.
+    void disconnect();
+    bool load(int limit);
+    // Too little room left beside the file at path for SQLite to read it the
+    // usual way.
+    static bool diskIsFull(const QString &path);
+    // Starts the time limit of an operation; false once a statement ran away.
+    bool begin() const;
+    static int onProgress(void *self);
+    sqlite3 *handle() const;
     bool fail(const QString &message) const;
     bool fileMoved() const;
     // False, with the reason, when a write could not reach the novel file.
@@ -104,6 +132,10 @@ private:
     QString m_connection;
     QSqlDatabase m_db;
     bool m_utf16 = false;
+    bool m_readOnly = false;
+    bool m_ranAway = false;
+    mutable std::chrono::steady_clock::time_point m_deadline;
+    static std::chrono::milliseconds s_timeLimit;
 
     // The open record set: ids in table order, short fields cached row by row.
     QString m_setTable;

@@ -11,3 +11,8 @@
 // caller tells "none" from "one" by looking at element 0. Names come sorted
 // without regard to case, which is the order the target file system lists.
 int ListFiles(const QString &directory, const QString &pattern, QStringList &names);
+
+// Why directory cannot be listed: kNoSuchDirectory, "不是目录" or the
+// system's reason; empty when it can.
+QString listingProblem(const QString &directory);
+extern const QString kNoSuchDirectory;

@@ -1,8 +1,7 @@
 #include "store/ini_reader.h"
 
 #include "store/ansi_codec.h"
-
-#include <QFile>
+#include "store/plain_file.h"
 
 namespace {
 
@@ -32,14 +31,18 @@ QString fitted(const QByteArray &bytes)
 
 QString ReadIniValue(const QString &file, const QString &section, const QString &key, const QString &defaultValue)
 {
-    QByteArray fallback = ansi::encode(defaultValue);
-    while (fallback.endsWith(' '))
+    // The default is the program's own text, often a path beside the
+    // program: it keeps every character, even those GBK lacks, and its length.
+    QString fallback = defaultValue;
+    while (fallback.endsWith(QLatin1Char(' ')))
         fallback.chop(1);
 
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return fitted(fallback);
-    const QList<QByteArray> lines = f.readAll().split('\n');
+    // A settings file that is no plain file or far too big to be one counts
+    // as missing.
+    QByteArray content;
+    if (!plainfile::read(file, kMaxIniFileBytes, content))
+        return fallback;
+    const QList<QByteArray> lines = content.split('\n');
 
     const QString wantedSection = section.trimmed();
     const QString wantedKey = key.trimmed();
@@ -64,5 +67,5 @@ QString ReadIniValue(const QString &file, const QString &section, const QString 
             value = value.mid(1, value.size() - 2);
         return fitted(value);
     }
-    return fitted(fallback);
+    return fallback;
 }

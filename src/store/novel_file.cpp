@@ -1,5 +1,7 @@
 #include "store/novel_file.h"
 
+#include "store/plain_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +22,7 @@ static const QString kUnfinishedPrefix = QStringLiteral(".新小说-");
 
 QStringList sidecars(const QString &path)
 {
+    // The longest of these is kLongestSidecarSuffix.
     return {path + QStringLiteral("-wal"), path + QStringLiteral("-shm"), path + QStringLiteral("-journal")};
 }
 
@@ -110,36 +113,28 @@ NameProblem titleNameProblem(const QString &title)
         if (c.category() == QChar::Other_Control)
             return NameProblem::ControlCharacter;
     }
-    if (title.contains(QLatin1String("..")))
-        return NameProblem::DoubleDot;
     // A leading dot hides the file from the library; other systems drop a
     // trailing dot or space and would name the file differently.
     const auto atEdge = [](QChar c) { return c == QLatin1Char('.') || c.isSpace(); };
     if (title.isEmpty() || atEdge(title.front()) || atEdge(title.back()))
         return NameProblem::Edge;
-    if (fileNameFor(title).toUtf8().size() > kMaxFileNameBytes)
+    // SQLite keeps its log and journal beside the novel under the novel's
+    // name and a suffix: a name that leaves no room for them makes a novel
+    // that can be neither opened nor deleted.
+    if (fileNameFor(title).toUtf8().size() + kLongestSidecarSuffix > kMaxFileNameBytes)
         return NameProblem::TooLong;
     return NameProblem::None;
 }
 
 bool readCover(const QString &path, QByteArray &bytes, QString *error)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
-        return failWith(error, QStringLiteral("文件不存在"));
-    if (!info.isFile())
-        return failWith(error, QStringLiteral("不是图片文件"));
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return failWith(error, f.errorString());
-    const qint64 size = f.size();
-    if (size == 0)
+    plainfile::Problem problem = plainfile::Problem::None;
+    QString why;
+    QByteArray data;
+    if (!plainfile::read(path, kMaxCoverBytes, data, &problem, &why))
+        return failWith(error, problem == plainfile::Problem::NotPlain ? QStringLiteral("不是图片文件") : why);
+    if (data.isEmpty())
         return failWith(error, QStringLiteral("文件是空的"));
-    if (size > kMaxCoverBytes)
-        return failWith(error, QStringLiteral("文件太大"));
-    QByteArray data = f.readAll();
-    if (data.size() != size)
-        return failWith(error, f.errorString());
     bytes = std::move(data);
     return true;
 }
@@ -162,19 +157,27 @@ bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
 
 bool copyToTemporary(const QString &source, const QString &directory, QString *tempPath, QString *error)
 {
-    QFile in(source);
-    if (!QFileInfo(source).isFile())
-        return failWith(error, QStringLiteral("找不到文件：%1").arg(source));
-    if (!in.open(QIODevice::ReadOnly))
-        return failWith(error, in.errorString());
+    QFile in;
+    plainfile::Problem problem = plainfile::Problem::None;
+    QString why;
+    if (!plainfile::open(source, kMaxTemplateBytes, in, &problem, &why)) {
+        if (problem == plainfile::Problem::Missing || problem == plainfile::Problem::NotPlain)
+            why = QStringLiteral("找不到文件：%1").arg(source);
+        return failWith(error, why);
+    }
     QTemporaryFile out(directory + QStringLiteral("/") + kUnfinishedPrefix + QStringLiteral("XXXXXX.tmp"));
     if (!out.open())
         return failWith(error, out.errorString());
     QByteArray block;
+    qint64 copied = 0;
     for (;;) {
         block = in.read(1 << 20);
         if (block.isEmpty())
             break;
+        // A template that grows while it is copied is being written by
+        // someone: its copy would be no novel either.
+        if ((copied += block.size()) > kMaxTemplateBytes)
+            return failWith(error, QStringLiteral("文件太大"));
         if (out.write(block) != block.size())
             return failWith(error, out.errorString());
     }

@@ -23,19 +23,20 @@ QStringList sidecars(const QString &path);
 enum class NameProblem {
     None,
     Separator,        // "/" or "\\" would lead out of the data directory
-    DoubleDot,        // ".."
     ControlCharacter, // line breaks, tabs and the like
     Edge,             // a dot or space at the start or the end
-    TooLong,          // more than the file system takes in one name
+    TooLong,          // with its longest side-file suffix, more than the file system takes in one name
 };
 NameProblem titleNameProblem(const QString &title);
 // The file name of a new novel with this title.
 QString fileNameFor(const QString &title);
 // The longest file name the file system takes, in bytes of UTF-8.
 constexpr int kMaxFileNameBytes = 255;
+// "-journal": the longest suffix of the files SQLite keeps beside a novel.
+constexpr int kLongestSidecarSuffix = 8;
 
 // Reads a cover picture file whole. Fails, saying why, when the file is
-// missing, not a plain file, empty, unreadable or too big to store.
+// missing, not a regular file, empty, unreadable or too big to store.
 bool readCover(const QString &path, QByteArray &bytes, QString *error = nullptr);
 // The largest cover picture the program stores.
 constexpr qint64 kMaxCoverBytes = 64 * 1024 * 1024;
@@ -45,9 +46,12 @@ constexpr qint64 kMaxCoverBytes = 64 * 1024 * 1024;
 // replaced, never written through or appended to.
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
-// Copies source to a new hidden file in directory, which the library does not
-// list, and gives its path in tempPath. On failure nothing is left behind.
+// Copies source, a regular file of at most kMaxTemplateBytes, to a new hidden
+// file in directory, which the library does not list, and gives its path in
+// tempPath. On failure nothing is left behind.
 bool copyToTemporary(const QString &source, const QString &directory, QString *tempPath, QString *error = nullptr);
+// The largest template copied: an empty novel with the biggest cover.
+constexpr qint64 kMaxTemplateBytes = 2 * kMaxCoverBytes;
 
 // Gives the finished novel file at from its name to; never replaces a file
 // that is already there.

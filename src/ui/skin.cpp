@@ -1,9 +1,9 @@
 #include "ui/skin.h"
 
 #include "app/app_context.h"
+#include "store/plain_file.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFont>
 
 QString skinFilePath(const AppContext &ctx)
@@ -19,10 +19,12 @@ bool applySkin(const QString &skinFile)
     auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
     if (!app)
         return false;
-    QFile f(skinFile);
+    // A skin that is no plain file, or bigger than any style sheet, is a
+    // broken skin: the plain look.
+    QByteArray bytes;
     QString sheet;
-    if (f.open(QIODevice::ReadOnly | QIODevice::Text) && f.size() < 1024 * 1024)
-        sheet = QString::fromUtf8(f.readAll());
+    if (plainfile::read(skinFile, kMaxSkinBytes, bytes))
+        sheet = QString::fromUtf8(bytes);
     if (app->styleSheet() != sheet)
         app->setStyleSheet(sheet);
     return !sheet.isEmpty();

@@ -9,8 +9,11 @@ struct AppContext;
 QString skinFilePath(const AppContext &ctx);
 
 // Puts the style sheet in skinFile on the whole application. A missing or
-// unreadable file leaves the plain look. Returns true when a skin was put on.
+// unreadable file, or one that is not a regular file, leaves the plain look.
+// Returns true when a skin was put on.
 bool applySkin(const QString &skinFile);
+// The largest skin file put on; anything bigger is no style sheet.
+constexpr qint64 kMaxSkinBytes = 1024 * 1024;
 
 // Lets "宋体" and the other fonts of the design find a CJK font here.
 void installFontFallbacks();

@@ -12,10 +12,15 @@ QMap<QString, QByteArray> dirSnapshot(const QString &dir)
     const QDir base(dir);
     while (it.hasNext()) {
         const QString path = it.next();
-        QFile f(path);
         QCryptographicHash hash(QCryptographicHash::Sha1);
-        if (f.open(QIODevice::ReadOnly))
-            hash.addData(&f);
+        // A pipe or device is there or not; opening it could wait for ever.
+        if (it.fileInfo().isFile()) {
+            QFile f(path);
+            if (f.open(QIODevice::ReadOnly))
+                hash.addData(&f);
+        } else {
+            hash.addData("not a regular file");
+        }
         out.insert(base.relativeFilePath(path), hash.result());
     }
     return out;

@@ -26,10 +26,11 @@ QString sqlText(const QString &s)
 
 } // namespace
 
-ProgramFixture::ProgramFixture()
+ProgramFixture::ProgramFixture(const QString &programSubdir)
+    : m_programDir(programSubdir.isEmpty() ? m_dir.path() : m_dir.filePath(programSubdir))
 {
-    QDir(m_dir.path()).mkpath(QStringLiteral("data"));
-    ctx.programDir = m_dir.path();
+    QDir(m_programDir).mkpath(QStringLiteral("data"));
+    ctx.programDir = m_programDir;
     ctx.prompts = &prompts;
     ctx.nav = &nav;
 }

@@ -41,12 +41,14 @@ public:
 class ProgramFixture
 {
 public:
-    ProgramFixture();
+    // The program directory is the temporary directory itself, or a
+    // directory of that name inside it.
+    explicit ProgramFixture(const QString &programSubdir = QString());
 
     bool isValid() const { return m_dir.isValid(); }
-    QString programDir() const { return m_dir.path(); }
-    QString dataDir() const { return m_dir.path() + QStringLiteral("/data"); }
-    QString path(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
+    QString programDir() const { return m_programDir; }
+    QString dataDir() const { return m_programDir + QStringLiteral("/data"); }
+    QString path(const QString &name) const { return m_programDir + QLatin1Char('/') + name; }
 
     // Writes the template, 默认.jpg and the skin beside the "program".
     void installProgramFiles();
@@ -62,6 +64,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_programDir;
 };
 
 // A small real JPEG of the given size and colour.
