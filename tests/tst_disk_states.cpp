@@ -78,8 +78,12 @@ class tst_disk_states : public QObject
         frm_edit *editor = openChapterToEdit(fx.ctx, data, &manager);
         QVERIFY(editor);
         QCOMPARE(editor->Text1->toPlainText(), kText);
+        // Opening stores nothing; the first change is refused and said so.
+        editor->Text1->moveCursor(QTextCursor::End);
+        typeText(editor->Text1, QStringLiteral("续"));
+        QVERIFY(!editor->waitUntilStored());
         QCOMPARE(editor->panelText(4), QStringLiteral("未能保存！"));
-        QVERIFY2(data.lastError().contains(QStringLiteral("只能阅读")), qPrintable(data.lastError()));
+        QVERIFY2(editor->storeError().contains(QStringLiteral("只能阅读")), qPrintable(editor->storeError()));
         fx.prompts.yesNo = {MsgYes};
         editor->close();
         QCOMPARE(fx.prompts.calls.size(), 1);

@@ -120,16 +120,18 @@ void ChapterWriter::run()
             why = data.lastError().isEmpty() ? QStringLiteral("找不到打开时的章节") : data.lastError();
         logged = logged || ok;
         {
+            // Said before a flush can return, so that whoever flushed finds
+            // the outcome already posted to it.
             QMutexLocker lock(&m_mutex);
             m_finished = number;
             if (ok)
                 m_written = number;
+            if (ok)
+                emit stored(number);
+            else
+                emit failed(number, why);
             m_idle.wakeAll();
         }
-        if (ok)
-            emit stored(number);
-        else
-            emit failed(number, why);
     }
     data.close();
     // Whatever was handed over and never taken counts as finished, so that a

@@ -34,7 +34,8 @@ public:
     bool isStored() const { return written() == submitted(); }
 
 signals:
-    // Sent from the writer's thread, received on the owner's.
+    // Sent from the writer's thread, received on the owner's; a receiver on
+    // the writer's thread itself must not call back into the writer.
     void stored(quint64 number);
     void failed(quint64 number, const QString &why);
 
