@@ -1,8 +1,9 @@
 #include "library/cover_shelf.h"
 
 #include "store/cover_stream.h"
+#include "store/novel_file.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QIconEngine>
 #include <QImageReader>
 #include <QMutexLocker>
@@ -74,9 +75,14 @@ CoverShelf::CoverShelf(const QSize &size, qreal devicePixelRatio, const QString 
                        int maxHeld)
     : QObject(parent), m_box(size * devicePixelRatio), m_ratio(devicePixelRatio), m_held(maxHeld)
 {
-    QFile file(defaultCoverPath);
-    if (!defaultCoverPath.isEmpty() && file.open(QIODevice::ReadOnly))
-        m_default = QPixmap::fromImage(decode(file, m_box));
+    // Read as any cover the user picks: a pipe or a device in its place is
+    // never opened.
+    QByteArray bytes;
+    if (novelfile::readCover(defaultCoverPath, bytes)) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        m_default = QPixmap::fromImage(decode(buffer, m_box));
+    }
     m_default.setDevicePixelRatio(m_ratio);
     m_thread = QThread::create([this] { run(); });
     m_thread->setObjectName(QStringLiteral("CoverShelf"));

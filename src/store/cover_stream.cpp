@@ -1,7 +1,5 @@
 #include "store/cover_stream.h"
 
-#include "store/novel_file.h"
-
 #include <QFileInfo>
 #include <QUrl>
 #include <sqlite3.h>
@@ -10,19 +8,24 @@ namespace {
 
 // How the cover's file is opened. A novel file is written ahead through a
 // log; a read-only connection to such a file makes the log and its index
-// beside it when they are missing, and leaves them there. A file with no log
-// beside it has everything in the file itself and nobody writing it, so it is
-// read as it lies, without locks and without making anything. A file with a
-// log is being written, or was left so when a program ended, and is read
-// through its log.
+// beside it when they are missing, and leaves them there. With no log, or an
+// empty one, everything is in the file itself, which is then read as it
+// stands, without locks and without making anything beside it. A log that
+// holds part of the novel, or the journal of a change under way, is read
+// through, read-only.
 QByteArray coverUri(const QString &path)
 {
-    const QFileInfo info(path);
-    bool logBeside = false;
-    for (const QString &side : novelfile::sidecars(info.absoluteFilePath()))
-        logBeside = logBeside || QFileInfo::exists(side);
-    return QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded() +
-           (logBeside ? QByteArrayLiteral("?mode=ro") : QByteArrayLiteral("?mode=ro&immutable=1"));
+    const QString file = QFileInfo(path).absoluteFilePath();
+    const bool asItStands =
+        QFileInfo(file + QStringLiteral("-wal")).size() == 0 && !QFileInfo::exists(file + QStringLiteral("-journal"));
+    return QUrl::fromLocalFile(file).toEncoded() +
+           (asItStands ? QByteArrayLiteral("?mode=ro&immutable=1") : QByteArrayLiteral("?mode=ro"));
+}
+
+// Ends a statement under way once the reading is cancelled.
+int cancelled(void *flag)
+{
+    return static_cast<const std::atomic_bool *>(flag)->load() ? 1 : 0;
 }
 
 } // namespace
@@ -42,8 +45,13 @@ bool CoverStream::open(OpenMode mode)
     if (isOpen() || (mode & WriteOnly) || !QFileInfo(m_path).isFile())
         return false;
     if (sqlite3_open_v2(coverUri(m_path).constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) !=
-            SQLITE_OK ||
-        sqlite3_blob_open(m_db, "main", "信息", "封面", m_rowid, 0, &m_blob) != SQLITE_OK) {
+        SQLITE_OK) {
+        release();
+        return false;
+    }
+    if (m_cancel)
+        sqlite3_progress_handler(m_db, 1000, cancelled, const_cast<std::atomic_bool *>(m_cancel));
+    if (sqlite3_blob_open(m_db, "main", "信息", "封面", m_rowid, 0, &m_blob) != SQLITE_OK) {
         release();
         return false;
     }
