@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QSet>
 #include <QSize>
+#include <QVector>
 #include <QWaitCondition>
 #include <atomic>
 #include <deque>
@@ -28,7 +29,8 @@ class CoverShelf : public QObject
 public:
     // Covers are shown within size (device-independent pixels, at the
     // given device pixel ratio); defaultCoverPath is the picture shown until
-    // a cover is read and in place of one that is not a picture.
+    // a cover is read and in place of one that is not a picture; at most
+    // maxHeld decoded covers are kept (256 of 120 x 150 take about 18 MB).
     CoverShelf(const QSize &size, qreal devicePixelRatio, const QString &defaultCoverPath, QObject *parent = nullptr,
                int maxHeld = 256);
     // Stops reading at once (a cover being read is given up) and waits for
@@ -44,11 +46,6 @@ public:
     bool busy() const;
     // Covers decoded and kept.
     int heldCount() const { return m_held.size(); }
-
-    // Decodes a picture within box (device pixels), keeping its proportions
-    // and never enlarging it; a JPEG decoder takes it down by a power of two
-    // as it reads. A null image when the bytes are not a picture.
-    static QImage decode(QIODevice &device, const QSize &box);
 
 signals:
     // A cover was put in place: the entries painted with it show it once
@@ -68,6 +65,11 @@ private:
         int ticket = 0;
         Source source;
     };
+
+    // Decodes a picture within box (device pixels), keeping its proportions
+    // and never enlarging it; a JPEG decoder takes it down by a power of two
+    // as it reads. A null image when the bytes are not a picture.
+    static QImage decode(QIODevice &device, const QSize &box);
 
     // The picture to paint for ticket: its cover when held, else the default
     // cover, and then the cover is asked for.
