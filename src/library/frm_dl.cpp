@@ -1,7 +1,7 @@
 #include "library/frm_dl.h"
 
 #include "app/app_context.h"
-#include "library/cover_icon.h"
+#include "library/cover_shelf.h"
 #include "library/data_directory.h"
 #include "store/file_lister.h"
 #include "store/novel_file.h"
@@ -48,6 +48,9 @@ frm_dl::frm_dl(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ctx(ct
     ListView1->setWordWrap(true);
     ListView1->viewport()->installEventFilter(this);
     connect(ListView1, &QListWidget::itemDoubleClicked, this, &frm_dl::ListView1_DblClick);
+    m_covers =
+        new CoverShelf(kCoverSize, ListView1->devicePixelRatioF(), m_ctx.programFile(QStringLiteral("默认.jpg")), this);
+    connect(m_covers, &CoverShelf::coverArrived, ListView1->viewport(), qOverload<>(&QWidget::update));
 
     file_a = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     file_a->setObjectName(QStringLiteral("file_a"));
@@ -83,6 +86,7 @@ void frm_dl::Loadnovels()
     ListFiles(prefix, QStringLiteral("*.mdb"), names);
     Novels.clear();
     ListView1->clear();
+    m_covers->clear();
     // A directory that cannot be read is said once, over the shown window,
     // rather than passed off as a library without novels.
     if (const QString problem = dataDirectoryProblem(m_ctx); !problem.isEmpty()) {
@@ -91,9 +95,6 @@ void frm_dl::Loadnovels()
             this, [this, text] { m_ctx.prompts->message(this, text, MsgCritical, QStringLiteral("提示")); },
             Qt::QueuedConnection);
     }
-    // Covers that are not pictures show the default cover.
-    QByteArray defaultCover;
-    novelfile::readCover(m_ctx.programFile(QStringLiteral("默认.jpg")), defaultCover);
 
     for (const QString &name : std::as_const(names)) {
         if (name.isEmpty())
@@ -106,8 +107,8 @@ void frm_dl::Loadnovels()
         const QVariant title = Data1.value(QStringLiteral("书名"));
         if (!title.isValid())
             continue;
-        auto *item =
-            new QListWidgetItem(coverIcon(Data1.bytes(QStringLiteral("封面")), defaultCover), title.toString());
+        // The cover is read when the entry is first painted, not here.
+        auto *item = new QListWidgetItem(m_covers->icon(path, Data1.currentRowId()), title.toString());
         item->setToolTip(name);
         ListView1->addItem(item);
         Novels.append({int(Novels.size()) + 1, path});

@@ -10,6 +10,7 @@
 #include <QVector>
 
 struct AppContext;
+class CoverShelf;
 class QAction;
 class QListWidget;
 class QMenu;
@@ -57,6 +58,7 @@ private:
     bool openSelected(bool chapters);
 
     AppContext &m_ctx;
+    CoverShelf *m_covers = nullptr;
     // The choice in the list when the left button went down: a drag puts it
     // back, so that only a click chooses a novel.
     QItemSelection m_pressSelection;
