@@ -34,6 +34,16 @@ QString quoted(const QString &name)
 // Virtual machine steps between two looks at the clock.
 constexpr int kProgressSteps = 1000;
 
+// A query keeps what was bound to it until the next statement binds over it:
+// a chapter's whole text would stay alive twice, and whoever holds the other
+// copy would have to copy it again on its next change.
+void releaseBoundValues(QSqlQuery &q)
+{
+    const int n = int(q.boundValues().size());
+    for (int i = 0; i < n; ++i)
+        q.bindValue(i, QVariant());
+}
+
 QString nextConnectionName()
 {
     static std::atomic<int> counter{0};
@@ -575,6 +585,7 @@ bool DataSource::Update()
         // Counted before finish(): a finished query no longer knows it.
         const int changed = ok ? q.numRowsAffected() : -1;
         q.finish();
+        releaseBoundValues(q);
         if (!ok)
             return fail(why);
         if (changed == 0)
@@ -606,6 +617,7 @@ bool DataSource::Update()
     const QString why = q.lastError().text();
     const qint64 id = q.lastInsertId().toLongLong();
     q.finish();
+    releaseBoundValues(q);
     if (!ok)
         return fail(why);
 
