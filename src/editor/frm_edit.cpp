@@ -177,7 +177,8 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget 
         connect(m_writer, &ChapterWriter::failed, this, &frm_edit::textNotStored);
     }
     connect(Text1->document(), &QTextDocument::contentsChange, this, [this](int position, int removed, int added) {
-        m_text.apply(Text1->document(), position, removed, added);
+        if (!m_replacing)
+            m_text.apply(Text1->document(), position, removed, added);
     });
 
     resize(tw(14760), tw(9975) + StatusBar1->sizeHint().height());
@@ -330,9 +331,20 @@ void frm_edit::Text2_Change()
 void frm_edit::loadText(const QString &text)
 {
     m_loading = true;
-    Text1->setPlainText(text);
-    m_text.reset(Text1->document());
+    replaceText(text);
     m_loading = false;
+}
+
+void frm_edit::replaceText(const QString &text)
+{
+    // A whole new text is taken once it is in the box, not change by change
+    // while the box takes it in.
+    m_replacing = true;
+    Text1->setPlainText(text);
+    m_replacing = false;
+    m_text.reset(Text1->document());
+    if (!m_loading && !Text1->isReadOnly())
+        storeText();
 }
 
 void frm_edit::Text1_Change()
@@ -345,7 +357,7 @@ void frm_edit::Text1_Change()
         return;
     const QTextDocument *doc = Text1->document();
     m_panels[7]->setText(QString::number(boxtext::length(doc)));
-    if (m_loading)
+    if (m_loading || m_replacing)
         setPanelText(4, kChanged);
     else
         storeText();
@@ -463,7 +475,7 @@ void frm_edit::Command3_Click()
                                QStringLiteral("提示"));
         return;
     }
-    Text1->setPlainText(ansi::decode(bytes));
+    replaceText(ansi::decode(bytes));
 }
 
 void frm_edit::Command4_Click()

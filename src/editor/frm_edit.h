@@ -99,6 +99,8 @@ private:
     void buildStatusBar();
     // Hands the whole text to the writer of the chapter.
     void storeText();
+    // Puts a whole new text into the box; stored unless it is being loaded.
+    void replaceText(const QString &text);
     void textStored(quint64 number);
     void textNotStored(quint64 number, const QString &why);
     void installTextFilter(bool on);
@@ -118,6 +120,7 @@ private:
     QString m_storeError;
     bool m_unloaded = false;
     bool m_loading = false;
+    bool m_replacing = false;
     // The last change of the text was an undo: the next undo takes it back.
     bool m_undoneLast = false;
     bool m_undoing = false;
