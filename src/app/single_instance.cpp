@@ -1,5 +1,6 @@
 #include "app/single_instance.h"
 
+#include "store/platform.h"
 #include "ui/prompts.h"
 
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QLockFile>
 #include <QThread>
 #include <QWidget>
-#include <unistd.h>
 
 namespace {
 
@@ -45,7 +45,7 @@ QString SingleInstance::keyFor(const QString &dir)
 {
     const QByteArray hash =
         QCryptographicHash::hash(claimedPath(dir).toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
-    return QStringLiteral("yanzhou-%1-%2").arg(uint(::getuid())).arg(QString::fromLatin1(hash));
+    return QStringLiteral("yanzhou-%1-%2").arg(platform::userKey()).arg(QString::fromLatin1(hash));
 }
 
 QString SingleInstance::lockPathFor(const QString &key)

@@ -1,5 +1,7 @@
 #include "store/data_source.h"
 
+#include "store/platform.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -11,7 +13,6 @@
 #include <atomic>
 #include <chrono>
 #include <sqlite3.h>
-#include <sys/statvfs.h>
 
 namespace {
 
@@ -151,11 +152,11 @@ void DataSource::setTimeLimit(std::chrono::milliseconds limit)
 bool DataSource::diskIsFull(const QString &path)
 {
     // Room for the index of the log and a few pages of it.
-    constexpr quint64 kLeastRoom = 256 * 1024;
-    struct statvfs fs;
-    if (::statvfs(QFile::encodeName(path).constData(), &fs) != 0 || (fs.f_flag & ST_RDONLY))
+    constexpr qint64 kLeastRoom = 256 * 1024;
+    if (platform::isReadOnlyVolume(path))
         return false;
-    return quint64(fs.f_bavail) * fs.f_frsize < kLeastRoom;
+    const qint64 room = platform::freeBytes(path);
+    return room >= 0 && room < kLeastRoom;
 }
 
 bool DataSource::connect(const QString &path, bool immutable, int *code)

@@ -1,11 +1,8 @@
 #include "store/file_lister.h"
 
+#include "store/platform.h"
+
 #include <QDir>
-#include <QFile>
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
-#include <sys/stat.h>
 
 const QString kNoSuchDirectory = QStringLiteral("目录不存在");
 
@@ -26,15 +23,7 @@ int ListFiles(const QString &directory, const QString &pattern, QStringList &nam
 
 QString listingProblem(const QString &directory)
 {
-    const QByteArray name = QFile::encodeName(directory.isEmpty() ? QStringLiteral("/") : directory);
-    struct stat st;
-    if (::stat(name.constData(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? kNoSuchDirectory : QString::fromLocal8Bit(std::strerror(errno));
-    if (!S_ISDIR(st.st_mode))
-        return QStringLiteral("不是目录");
-    DIR *d = ::opendir(name.constData());
-    if (!d)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    ::closedir(d);
-    return {};
+    bool missing = false;
+    const QString problem = platform::directoryProblem(directory, &missing);
+    return missing ? kNoSuchDirectory : problem;
 }

@@ -1,6 +1,7 @@
 #include "store/novel_file.h"
 
 #include "store/plain_file.h"
+#include "store/platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,9 +12,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryFile>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace novelfile {
 
@@ -147,10 +145,11 @@ bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
         return failWith(error, out.errorString());
     if (out.write(bytes) != bytes.size() || !out.flush())
         return failWith(error, out.errorString());
-    // rename() puts the new file in place of the name itself: a link of that
-    // name is replaced, not followed, and a pipe is never opened.
-    if (::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
-        return failWith(error, QString::fromLocal8Bit(std::strerror(errno)));
+    // The new file takes the name itself: a link of that name is replaced,
+    // not followed, and a pipe is never opened.
+    QString why;
+    if (!platform::replaceFile(out.fileName(), path, &why))
+        return failWith(error, why);
     out.setAutoRemove(false);
     return true;
 }

@@ -1,6 +1,7 @@
 #include "store/snapshot.h"
 
 #include "store/novel_file.h"
+#include "store/platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,9 +12,6 @@
 #include <algorithm>
 #include <numeric>
 #include <sqlite3.h>
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -383,10 +381,8 @@ NovelSnapshot::Result NovelSnapshot::copyInto(const QString &temp, qint64 *versi
             const int pages = sqlite3_backup_pagecount(backup);
             if (++steps > 8 * (pages / kPagesPerStep + 1) + 16)
                 result = fail(Result::Busy, QStringLiteral("小说一直在改动"));
-#ifdef Q_OS_UNIX
-            if (steps % kStepsPerFlush == 0 && flusher.isOpen())
-                ::fdatasync(flusher.handle());
-#endif
+            if (steps % kStepsPerFlush == 0)
+                platform::syncData(flusher);
             continue;
         }
         if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {

@@ -1,0 +1,56 @@
+// What the program asks of the operating system that differs from one system
+// to another, in one place: one implementation per system (platform_posix.cpp,
+// platform_windows.cpp), chosen by the build. Nothing else in the program
+// calls the system's file functions by name; paths go in and out as QString.
+#pragma once
+
+#include <QString>
+
+class QFile;
+class QFileDevice;
+
+namespace platform {
+
+// What a path names, links followed.
+enum class Kind {
+    Missing,   // nothing there, or a link that leads nowhere
+    Regular,   // an ordinary file
+    Directory, // a directory
+    Other,     // a pipe, device, socket, or a name the system keeps for a device
+    Unknown,   // the system refused to say (error tells why)
+};
+
+// The kind of what path names, and the size of a regular file, without
+// opening it: opening a pipe waits for a writer, and opening a device may
+// already do something.
+Kind kindOf(const QString &path, qint64 *size = nullptr, QString *error = nullptr);
+
+// Opens path for reading into file when it is a regular file, without ever
+// waiting on a pipe or opening a device, and looks again once open, since the
+// name may have been given to something else in between. kind and size say
+// what was found; error says why it was refused.
+bool openRegularForReading(const QString &path, QFile &file, Kind *kind, qint64 *size, QString *error);
+
+// Why directory cannot be listed, in words; empty when it can. A missing
+// directory gives missing set to true.
+QString directoryProblem(const QString &directory, bool *missing = nullptr);
+
+// Room left for the user on the volume that holds path, in bytes; -1 when the
+// system does not say.
+qint64 freeBytes(const QString &path);
+// The volume that holds path takes no writes.
+bool isReadOnlyVolume(const QString &path);
+
+// Puts the file at from in place of to in one step: whatever had that name
+// (a link, an older file) is replaced, never written through, and the change
+// of names is on the disk before this returns.
+bool replaceFile(const QString &from, const QString &to, QString *error = nullptr);
+
+// Pushes what was written to file on to the disk.
+bool syncData(QFileDevice &file);
+
+// A short text that tells the user running the program from other users of
+// the same machine, for names that must differ between them.
+QString userKey();
+
+} // namespace platform
