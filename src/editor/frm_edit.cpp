@@ -8,6 +8,7 @@
 #include "store/plain_file.h"
 #include "ui/layout_scaling.h"
 #include "ui/prompts.h"
+#include "ui/skin.h"
 #include "ui/twips.h"
 
 #include <QClipboard>
@@ -248,7 +249,7 @@ void frm_edit::Form_Load()
         Combo1->addItems(families);
         Combo1->setCurrentIndex(-1);
     }
-    const int designFont = int(families.indexOf(kDesignFont));
+    const int designFont = designFontIndex(families);
     if (designFont >= 0)
         Combo1->setCurrentIndex(designFont);
 

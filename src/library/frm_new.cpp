@@ -5,6 +5,7 @@
 #include "library/info_boxes.h"
 #include "store/file_lister.h"
 #include "store/novel_file.h"
+#include "store/platform.h"
 #include "ui/controls.h"
 #include "ui/elided_label.h"
 #include "ui/layout_scaling.h"
@@ -165,6 +166,9 @@ QString frm_new::refusalForTitle(const QString &prefix, const QString &title) co
         return QStringLiteral("书名开头和结尾不能是点或空格，请重填！");
     case novelfile::NameProblem::TooLong:
         return QStringLiteral("书名太长，不能用作小说文件名，请改短一些！");
+    case novelfile::NameProblem::NotOnThisSystem:
+        return QStringLiteral("书名不能用作文件名：%1，请重填！")
+            .arg(platform::fileNameProblem(novelfile::fileNameFor(title)));
     case novelfile::NameProblem::None:
         break;
     }

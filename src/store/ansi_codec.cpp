@@ -1,32 +1,76 @@
 #include "store/ansi_codec.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include "store/platform.h"
 
 namespace ansi {
 
+namespace {
+
+constexpr QChar kReplacement(0xFFFD);
+
+bool isLead(unsigned char c)
+{
+    return c >= 0x81 && c <= 0xFE;
+}
+
+bool isTrail(unsigned char c)
+{
+    return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
+
+} // namespace
+
 QString decode(const QByteArray &bytes)
 {
-    QStringDecoder decoder("GBK");
-    if (!decoder.isValid())
-        return QString::fromLocal8Bit(bytes);
-    QString text = decoder.decode(bytes);
-    // A lead byte at the very end waits in the decoder for a second byte
-    // that never comes. A line feed is never the second byte of a GBK
-    // character: handed on, it makes the decoder give the waiting byte up as
-    // the invalid byte it is, a U+FFFD like any other; the line feed itself
-    // is dropped again.
-    QString rest = decoder.decode(QByteArrayView("\n", 1));
-    rest.chop(1);
-    return text + rest;
+    // What is a character and what is not is decided here, the same on every
+    // system; the system only maps whole characters. A lead byte without a
+    // trail byte after it, the last byte included, is a U+FFFD of its own,
+    // and the byte after it is read afresh.
+    QString text;
+    text.reserve(bytes.size());
+    const qsizetype n = bytes.size();
+    const auto at = [&bytes](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    qsizetype runStart = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        if (!isLead(at(i))) {
+            ++i;
+            continue;
+        }
+        if (i + 1 < n && isTrail(at(i + 1))) {
+            i += 2;
+            continue;
+        }
+        text += platform::gbkToText(QByteArrayView(bytes).sliced(runStart, i - runStart));
+        text += kReplacement;
+        runStart = ++i;
+    }
+    text += platform::gbkToText(QByteArrayView(bytes).sliced(runStart, n - runStart));
+    return text;
 }
 
 QByteArray encode(const QString &text)
 {
-    QStringEncoder encoder("GBK");
-    if (!encoder.isValid())
-        return text.toLocal8Bit();
-    return encoder.encode(text);
+    // GBK holds no character beyond the first 65,536: each is one "?",
+    // and so is half of one.
+    qsizetype i = 0;
+    while (i < text.size() && !text[i].isSurrogate())
+        ++i;
+    if (i == text.size())
+        return platform::textToGbk(text);
+    QString plain = text.left(i);
+    plain.reserve(text.size());
+    while (i < text.size()) {
+        const QChar c = text[i++];
+        if (!c.isSurrogate()) {
+            plain += c;
+            continue;
+        }
+        if (c.isHighSurrogate() && i < text.size() && text[i].isLowSurrogate())
+            ++i;
+        plain += QLatin1Char('?');
+    }
+    return platform::textToGbk(plain);
 }
 
 int prefixLength(const QByteArray &bytes, int maxBytes)

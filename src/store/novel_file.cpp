@@ -116,6 +116,8 @@ NameProblem titleNameProblem(const QString &title)
     const auto atEdge = [](QChar c) { return c == QLatin1Char('.') || c.isSpace(); };
     if (title.isEmpty() || atEdge(title.front()) || atEdge(title.back()))
         return NameProblem::Edge;
+    if (!platform::fileNameProblem(fileNameFor(title)).isEmpty())
+        return NameProblem::NotOnThisSystem;
     // SQLite keeps its log and journal beside the novel under the novel's
     // name and a suffix: a name that leaves no room for them makes a novel
     // that can be neither opened nor deleted.

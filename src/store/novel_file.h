@@ -26,6 +26,7 @@ enum class NameProblem {
     ControlCharacter, // line breaks, tabs and the like
     Edge,             // a dot or space at the start or the end
     TooLong,          // with its longest side-file suffix, more than the file system takes in one name
+    NotOnThisSystem,  // a name the system keeps for itself (platform::fileNameProblem says why)
 };
 NameProblem titleNameProblem(const QString &title);
 // The file name of a new novel with this title.

@@ -4,7 +4,9 @@
 // calls the system's file functions by name; paths go in and out as QString.
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 class QFile;
 class QFileDevice;
@@ -52,5 +54,19 @@ bool syncData(QFileDevice &file);
 // A short text that tells the user running the program from other users of
 // the same machine, for names that must differ between them.
 QString userKey();
+
+// Why this system cannot hold name as the name of a file of its own, in
+// words; empty when it can. Separators and control characters are the
+// caller's to refuse on every system.
+QString fileNameProblem(const QString &name);
+
+// GBK, code page 936, whatever code page the system itself runs under.
+// gbkToText takes whole characters only: single bytes, and lead bytes
+// 0x81..0xFE each followed by a trail byte 0x40..0x7E or 0x80..0xFE
+// (ansi_codec splits off whatever else); it gives one UTF-16 unit for each.
+// textToGbk takes text without surrogates and gives "?" for a character GBK
+// cannot hold.
+QString gbkToText(QByteArrayView wholeCharacters);
+QByteArray textToGbk(QStringView text);
 
 } // namespace platform

@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -152,6 +154,28 @@ bool syncData(QFileDevice &file)
 QString userKey()
 {
     return QString::number(uint(::getuid()));
+}
+
+QString fileNameProblem(const QString &)
+{
+    // Any name without a separator, NUL included, is a name here.
+    return {};
+}
+
+QString gbkToText(QByteArrayView bytes)
+{
+    QStringDecoder decoder("GBK");
+    if (!decoder.isValid())
+        return QString::fromLocal8Bit(bytes);
+    return decoder.decode(bytes);
+}
+
+QByteArray textToGbk(QStringView text)
+{
+    QStringEncoder encoder("GBK");
+    if (!encoder.isValid())
+        return text.toLocal8Bit();
+    return encoder.encode(text);
 }
 
 } // namespace platform

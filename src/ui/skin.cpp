@@ -40,3 +40,13 @@ void installFontFallbacks()
                              QStringLiteral("AR PL UMing CN")};
     QFont::insertSubstitutions(QStringLiteral("宋体"), cjk);
 }
+
+int designFontIndex(const QStringList &families)
+{
+    for (const QString &name : {QStringLiteral("宋体"), QStringLiteral("SimSun")}) {
+        const auto found = families.indexOf(name);
+        if (found >= 0)
+            return int(found);
+    }
+    return -1;
+}

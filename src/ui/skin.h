@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 struct AppContext;
 
@@ -17,3 +18,7 @@ constexpr qint64 kMaxSkinBytes = 1024 * 1024;
 
 // Lets "宋体" and the other fonts of the design find a CJK font here.
 void installFontFallbacks();
+// Where the design's 宋体 stands in the system's list of font families: the
+// system names it 宋体 in Chinese and SimSun in other languages; -1 when it
+// has no such font.
+int designFontIndex(const QStringList &families);
