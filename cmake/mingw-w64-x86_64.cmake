@@ -27,3 +27,18 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_PREFIX_PATH /)
 set(SQLite3_INCLUDE_DIR ${YANZHOU_MINGW_PREFIX}/include CACHE PATH "")
 set(SQLite3_LIBRARY ${YANZHOU_MINGW_PREFIX}/lib/libsqlite3.a CACHE FILEPATH "")
+
+# Windows programs of the build (the build-time tool, the tests) run under
+# Wine, with a prefix of the build's own and Qt's and the compiler's
+# libraries on Windows' search path.
+set(YZ_WINDOWS_DLL_DIRS ${YANZHOU_MINGW_PREFIX}/qt6/bin)
+foreach(dll libstdc++-6.dll libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll} OUTPUT_VARIABLE found
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  get_filename_component(dir "${found}" DIRECTORY)
+  get_filename_component(dir "${dir}" ABSOLUTE)
+  list(APPEND YZ_WINDOWS_DLL_DIRS ${dir})
+endforeach()
+list(JOIN YZ_WINDOWS_DLL_DIRS ":" YZ_WINDOWS_DLL_PATH)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows/wine-run.sh --prefix
+    ${CMAKE_BINARY_DIR}/wine --dlls ${YZ_WINDOWS_DLL_PATH})
