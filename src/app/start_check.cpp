@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QListWidget>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -22,8 +24,18 @@ protected:
             const QByteArray line = "shown: " + w->objectName().toUtf8() + ' ' + w->windowTitle().toUtf8() + '\n';
             std::fputs(line.constData(), stdout);
             std::fflush(stdout);
-            // The window finishes its own loading first.
-            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+            // The window finishes its own loading first; then what it lists
+            // (the library's novels) tells that it could read them.
+            QTimer::singleShot(0, qApp, [window = QPointer<QWidget>(w)] {
+                if (window) {
+                    for (const QListWidget *list : window->findChildren<QListWidget *>()) {
+                        for (int i = 0; i < list->count(); ++i)
+                            std::fputs(("listed: " + list->item(i)->text().toUtf8() + '\n').constData(), stdout);
+                    }
+                    std::fflush(stdout);
+                }
+                QCoreApplication::exit(0);
+            });
         }
         return false;
     }

@@ -7,5 +7,7 @@ class QObject;
 
 // Does nothing unless YANZHOU_QUIT_WHEN_SHOWN is set in the environment.
 // Otherwise the first window shown is named on standard output
-// ("shown: <objectName> <title>") and the program then quits with status 0.
+// ("shown: <objectName> <title>"), followed by a line "listed: <text>" for
+// each entry of its lists once it has loaded, and the program then quits
+// with status 0.
 void quitWhenShownIfAsked(QObject *app);

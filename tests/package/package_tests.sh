@@ -25,7 +25,7 @@ start_to_library() {
         cat "$work/stderr" >&2
         fail "$launcher did not start to its library window"
     }
-    [ "$out" = "shown: frm_dl 砚舟写作系统" ] || fail "$launcher showed '$out' first, not the library"
+    [ "$(head -n 1 <<<"$out")" = "shown: frm_dl 砚舟写作系统" ] || fail "$launcher showed '$out' first, not the library"
 }
 
 mkdir -p "$work/home" "$work/run"
