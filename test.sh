@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
+# Installs what is missing, builds everything and runs every test; then the
+# Windows build and its tests under Wine, when a MinGW Qt is at hand.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -7,3 +8,5 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"
+cd ..
+scripts/windows/test.sh
