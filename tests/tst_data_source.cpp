@@ -1,11 +1,11 @@
 // The data source over a novel file: record sets, moves, finds and changes.
 #include "fixture.h"
+#include "process_control.h"
 #include "store/data_source.h"
 
 #include <QFile>
 #include <QScopeGuard>
 #include <QtTest>
-#include <unistd.h>
 
 class DataSourceTest : public QObject
 {
@@ -362,7 +362,7 @@ private slots:
 
     void aReadOnlyFileRefusesChangesWithoutLosingTheRecordSet()
     {
-        if (geteuid() == 0)
+        if (permissionsBindNobody())
             QSKIP("file permissions do not bind root");
         ProgramFixture fx;
         const QString path = novelWithChapters(fx, 2);

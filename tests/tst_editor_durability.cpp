@@ -10,9 +10,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
-#include <csignal>
 #include <cstdio>
-#include <sys/types.h>
 
 namespace {
 
@@ -160,7 +158,7 @@ void tst_editor_durability::killedEditorLosesNoStoredKeystroke()
         QVERIFY2(reported >= killAt, qPrintable(QStringLiteral("run %1: child ended early").arg(run)));
         // Somewhere inside the next keystroke, or between two.
         QThread::usleep(random.bounded(3000));
-        ::kill(pid_t(child.processId()), SIGKILL);
+        child.kill();
         QVERIFY(child.waitForFinished(10000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         pending += child.readAllStandardOutput();

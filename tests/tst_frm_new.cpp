@@ -262,6 +262,16 @@ void tst_frm_new::refusalsKeepTheDialogOpen_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("stored title of another file") << "夜航船" << kDuplicate;
+    if (QSysInfo::productType() == QLatin1String("windows")) {
+        // Names Windows keeps for devices, and characters its file names
+        // cannot hold; elsewhere they are file names like any.
+        const QString refused = QStringLiteral("书名不能用作文件名：%1，请重填！");
+        QTest::newRow("device name") << "CON" << refused.arg("“CON”是系统留给设备的名字");
+        QTest::newRow("device name and more") << "com1.续集" << refused.arg("“com1”是系统留给设备的名字");
+        QTest::newRow("question mark") << "谁?" << refused.arg("不能有字符“?”");
+        QTest::newRow("colon") << "上:下" << refused.arg("不能有字符“:”");
+        QTest::newRow("quotation mark") << "\"引\"" << refused.arg("不能有字符“\"”");
+    }
     QTest::newRow("duplicate starting with a digit") << "1号档案" << kDuplicate;
     QTest::newRow("leading digit") << "3体" << kDigit;
     QTest::newRow("slash") << "甲/乙"

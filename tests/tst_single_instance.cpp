@@ -4,13 +4,12 @@
 #include "app/single_instance.h"
 #include "dir_snapshot.h"
 #include "fixture.h"
+#include "process_control.h"
 #include "store/ansi_codec.h"
 
 #include <QLocalSocket>
 #include <QProcess>
 #include <QtTest>
-#include <csignal>
-#include <sys/types.h>
 
 namespace {
 
@@ -124,7 +123,7 @@ private slots:
         const QString dir = programDir(QStringLiteral("甲"));
         QProcess *killed = startAndWait(dir);
         QVERIFY(answers(dir));
-        ::kill(pid_t(killed->processId()), SIGKILL);
+        killed->kill();
         QVERIFY(killed->waitForFinished(5000));
         QProcess *next = startAndWait(dir);
         QVERIFY(answers(dir));
@@ -138,10 +137,11 @@ private slots:
         const QString dir = programDir(QStringLiteral("甲"));
         QProcess *stopped = startAndWait(dir);
         QVERIFY(answers(dir));
-        ::kill(pid_t(stopped->processId()), SIGSTOP);
+        if (!pauseProcess(*stopped))
+            QSKIP("this system cannot hold a program where it stands");
         SingleInstance instance({dir});
         const bool claimed = claimDirectories(instance, f->prompts, 500);
-        ::kill(pid_t(stopped->processId()), SIGCONT);
+        resumeProcess(*stopped);
         QVERIFY(!claimed);
         QCOMPARE(f->prompts.messages(), QStringList{QStringLiteral("砚舟写作系统已经在运行！")});
         QCOMPARE(f->prompts.calls[0].style, int(MsgInformation));

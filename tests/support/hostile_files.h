@@ -3,8 +3,19 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <thread>
+
+// Whether pipes and devices can stand in the file system under any name, as
+// on Linux. Windows has neither: its devices are names (see devicePaths()).
+bool fileSystemHoldsPipesAndDevices();
+// Why a test of pipes, device files or links skips where there are none.
+constexpr const char *kNoSpecialFiles = "this system has no pipes, device files or links that a user makes in the "
+                                        "file system; its device names are tested in tst_system_paths";
+// Paths that name a device rather than a file on this system, the endless
+// and bottomless ones first.
+QStringList devicePaths();
 
 // A named pipe at path that tells whether anyone opened it for reading.
 // Whoever does is let go at once with an empty read, so that a test of code

@@ -11,6 +11,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+bool fileSystemHoldsPipesAndDevices()
+{
+    return true;
+}
+
+QStringList devicePaths()
+{
+    return {QStringLiteral("/dev/zero"), QStringLiteral("/dev/urandom"), QStringLiteral("/dev/null")};
+}
+
 FifoWatch::FifoWatch(const QString &path) : m_path(QFile::encodeName(path))
 {
     m_valid = ::mkfifo(m_path.constData(), 0644) == 0;
