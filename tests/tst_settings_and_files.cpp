@@ -259,6 +259,10 @@ private slots:
                                                                     "b\xD6")
                                                       << QStringLiteral("a\uFFFD"
                                                                         "0b\uFFFD");
+        // A lead byte takes only a trail byte with it; what follows is read afresh.
+        QTest::newRow("before a space") << QByteArray("\xD6 \xD0") << QStringLiteral("\uFFFD \uFFFD");
+        QTest::newRow("before DEL") << QByteArray("\x81\x7F") << QStringLiteral("\uFFFD\x7F");
+        QTest::newRow("before 0xFF") << QByteArray("\x81\xFF") << QStringLiteral("\uFFFD\uF8F5");
         QTest::newRow("whole characters only") << QByteArray("\xD6\xD0\xCE\xC4") << QStringLiteral("中文");
         QTest::newRow("empty") << QByteArray() << QString();
     }

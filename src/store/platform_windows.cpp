@@ -57,6 +57,17 @@ Kind kindOfError(DWORD code, QString *why)
     return Kind::Unknown;
 }
 
+Kind kindOfAttributes(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, qint64 *size)
+{
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Kind::Directory;
+    if (attributes & FILE_ATTRIBUTE_DEVICE)
+        return Kind::Other;
+    if (size)
+        *size = qint64((quint64(sizeHigh) << 32) | sizeLow);
+    return Kind::Regular;
+}
+
 // What an open handle leads to: only a file on a disk is a regular file or a
 // directory; a pipe, console or printer is something else.
 Kind kindOfHandle(HANDLE h, qint64 *size, QString *why)
@@ -66,13 +77,7 @@ Kind kindOfHandle(HANDLE h, qint64 *size, QString *why)
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(h, &info))
         return kindOfError(GetLastError(), why);
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return Kind::Directory;
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
-        return Kind::Other;
-    if (size)
-        *size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-    return Kind::Regular;
+    return kindOfAttributes(info.dwFileAttributes, info.nFileSizeHigh, info.nFileSizeLow, size);
 }
 
 // Opens path to look at it (query access, no data), following links.
@@ -106,15 +111,8 @@ Kind kindOf(const QString &path, qint64 *size, QString *error)
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data))
         return kindOfError(GetLastError(), error);
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            return Kind::Directory;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
-            return Kind::Other;
-        if (size)
-            *size = qint64((quint64(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-        return Kind::Regular;
-    }
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return kindOfAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, size);
     // A link: what it leads to counts.
     const HANDLE h = openToLook(path);
     if (h == INVALID_HANDLE_VALUE)
