@@ -2,6 +2,7 @@
 // chosen through the file dialog, every message answered through the prompts.
 #include "dir_snapshot.h"
 #include "fixture.h"
+#include "hostile_files.h"
 #include "window_checks.h"
 #include "library/frm_new.h"
 #include "store/novel_file.h"
@@ -405,6 +406,8 @@ void tst_frm_new::programDirectoryWithCharactersGbkLacksKeepsItsDataDirectory()
 
 void tst_frm_new::titleDifferingInCaseIsAccepted()
 {
+    if (!namesDifferByCase(f->programDir()))
+        QSKIP("this file system holds Night.mdb and night.mdb as one name");
     NovelSpec recipe;
     recipe.title = QStringLiteral("Night");
     f->addNovel(QStringLiteral("Night.mdb"), recipe);

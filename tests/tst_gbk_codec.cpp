@@ -79,6 +79,8 @@ private slots:
             << (QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b")) << QByteArray("a?b");
         QTest::newRow("half a pair at the end") << (QStringLiteral("中") + QChar(0xD83D)) << QByteArray("\xD6\xD0?");
         QTest::newRow("a low half alone") << QString(QChar(0xDC00)) << QByteArray("?");
+        QTest::newRow("nothing for what shows nothing")
+            << QStringLiteral("甲\u200B乙\uFEFF\u00AD") << QByteArray("\xBC\xD7\xD2\xD2");
         QTest::newRow("no look-alike letters") << QStringLiteral("äé한") << QByteArray("?\xA8\xA6?");
     }
 

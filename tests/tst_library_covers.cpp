@@ -52,7 +52,7 @@ QColor centre(const QIcon &icon)
     return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
 }
 
-bool near(const QColor &a, const QColor &b)
+bool similar(const QColor &a, const QColor &b)
 {
     return a.isValid() && b.isValid() && qAbs(a.red() - b.red()) < 24 && qAbs(a.green() - b.green()) < 24 &&
            qAbs(a.blue() - b.blue()) < 24;
@@ -125,21 +125,21 @@ private slots:
         QCOMPARE(w.ListView1->count(), 5);
         // Nothing has been read yet: every entry shows the default cover.
         for (int i = 0; i < w.ListView1->count(); ++i)
-            QVERIFY2(near(centre(w.ListView1->item(i)->icon()), standard), qPrintable(QString::number(i)));
+            QVERIFY2(similar(centre(w.ListView1->item(i)->icon()), standard), qPrintable(QString::number(i)));
 
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const auto icon = [&](int row) { return w.ListView1->item(row)->icon(); };
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(icon(0)), Qt::red), kDecodeMs);
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(icon(1)), Qt::blue), kDecodeMs);
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(icon(2)), Qt::green), kDecodeMs);
+        QTRY_VERIFY_WITH_TIMEOUT(similar(centre(icon(0)), Qt::red), kDecodeMs);
+        QTRY_VERIFY_WITH_TIMEOUT(similar(centre(icon(1)), Qt::blue), kDecodeMs);
+        QTRY_VERIFY_WITH_TIMEOUT(similar(centre(icon(2)), Qt::green), kDecodeMs);
         QTRY_VERIFY_WITH_TIMEOUT(!shelfOf(w)->busy(), kDecodeMs);
         // Kept no larger than shown, in proportion, and never enlarged.
         QCOMPARE(icon(0).pixmap(QSize(120, 150)).size(), QSize(60, 75));
         QCOMPARE(icon(1).pixmap(QSize(120, 150)).size(), QSize(120, 150));
         QCOMPARE(icon(2).pixmap(QSize(120, 150)).size(), QSize(120, 48));
         for (int row : {3, 4}) {
-            QVERIFY(near(centre(icon(row)), standard));
+            QVERIFY(similar(centre(icon(row)), standard));
             QCOMPARE(icon(row).pixmap(QSize(120, 150)).size(), QSize(120, 150));
         }
         QVERIFY(fx.prompts.calls.isEmpty());
@@ -164,7 +164,7 @@ private slots:
             QVERIFY(QFileInfo(path + QStringLiteral("-wal")).size() > 0);
 
             frm_dl w(fx.ctx);
-            QTRY_VERIFY_WITH_TIMEOUT(near(centre(w.ListView1->item(0)->icon()), Qt::blue), kDecodeMs);
+            QTRY_VERIFY_WITH_TIMEOUT(similar(centre(w.ListView1->item(0)->icon()), Qt::blue), kDecodeMs);
             q.finish();
             other.close();
         }
@@ -191,7 +191,7 @@ private slots:
 
         // The last entries are read when they are scrolled into view.
         w.ListView1->scrollToBottom();
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(w.ListView1->item(count - 1)->icon()), Qt::blue), kDecodeMs);
+        QTRY_VERIFY_WITH_TIMEOUT(similar(centre(w.ListView1->item(count - 1)->icon()), Qt::blue), kDecodeMs);
         QTRY_VERIFY_WITH_TIMEOUT(!shelf->busy(), kDecodeMs);
         QCOMPARE(openFilesUnder(fx.dataDir()), QStringList());
         // Nothing made, changed or removed: no log files beside the novels.
@@ -210,13 +210,13 @@ private slots:
             icons << shelf.icon(path, 1);
         }
         for (int i = 0; i < icons.size(); ++i)
-            QTRY_VERIFY_WITH_TIMEOUT(near(centre(icons[i]), colours[i]), kDecodeMs);
+            QTRY_VERIFY_WITH_TIMEOUT(similar(centre(icons[i]), colours[i]), kDecodeMs);
         QCOMPARE(shelf.heldCount(), 3);
         // The first ones were let go (no default cover here: nothing shows
         // until they are read again); the last ones are still kept.
         QVERIFY(icons[0].pixmap(QSize(120, 150)).isNull());
-        QVERIFY(near(centre(icons[5]), colours[5]));
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(icons[0]), colours[0]), kDecodeMs);
+        QVERIFY(similar(centre(icons[5]), colours[5]));
+        QTRY_VERIFY_WITH_TIMEOUT(similar(centre(icons[0]), colours[0]), kDecodeMs);
     }
 
     void aLibraryOfLargeCoversKeepsNoCoverBytes()

@@ -50,6 +50,12 @@ windows_qt() {
     tar xzf "$src" -C "$dir"
     echo "$stamp" >"$dir/.unpacked"
   fi
+  # The offscreen platform the tests use reads fonts only from Qt's own
+  # lib/fonts; a Windows Qt ships none.
+  if [ ! -d "$dir/qt6/lib/fonts" ] && [ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ]; then
+    mkdir -p "$dir/qt6/lib/fonts"
+    cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$dir/qt6/lib/fonts/"
+  fi
   echo "$dir"
 }
 

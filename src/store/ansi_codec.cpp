@@ -18,6 +18,17 @@ bool isTrail(unsigned char c)
     return c >= 0x40 && c <= 0xFE && c != 0x7F;
 }
 
+// Characters that show nothing (zero-width spaces and joiners, direction
+// marks, variation selectors, the byte-order mark…) and that GBK lacks: left
+// out rather than shown as "?", as the Linux build has always done.
+bool isInvisibleAndNotGbk(char16_t c)
+{
+    return c == 0x00AD || c == 0x034F || c == 0x061C || c == 0x115F || c == 0x1160 || c == 0x17B4 || c == 0x17B5 ||
+           (c >= 0x180B && c <= 0x180F) || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x206F) || c == 0x3164 || (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF || c == 0xFFA0 ||
+           (c >= 0xFFF0 && c <= 0xFFF8);
+}
+
 } // namespace
 
 QString decode(const QByteArray &bytes)
@@ -53,8 +64,9 @@ QByteArray encode(const QString &text)
 {
     // GBK holds no character beyond the first 65,536: each is one "?",
     // and so is half of one.
+    const auto special = [](QChar c) { return c.isSurrogate() || isInvisibleAndNotGbk(c.unicode()); };
     qsizetype i = 0;
-    while (i < text.size() && !text[i].isSurrogate())
+    while (i < text.size() && !special(text[i]))
         ++i;
     if (i == text.size())
         return platform::textToGbk(text);
@@ -62,10 +74,12 @@ QByteArray encode(const QString &text)
     plain.reserve(text.size());
     while (i < text.size()) {
         const QChar c = text[i++];
-        if (!c.isSurrogate()) {
+        if (!special(c)) {
             plain += c;
             continue;
         }
+        if (!c.isSurrogate())
+            continue;
         if (c.isHighSurrogate() && i < text.size() && text[i].isLowSurrogate())
             ++i;
         plain += QLatin1Char('?');

@@ -10,7 +10,8 @@ namespace ansi {
 // wherever they stand, a lone lead byte at the very end included.
 QString decode(const QByteArray &bytes);
 
-// Text to GBK bytes; a character GBK cannot hold becomes "?".
+// Text to GBK bytes; a character GBK cannot hold becomes "?", but one that
+// shows nothing (a zero-width space, a byte-order mark) is left out.
 QByteArray encode(const QString &text);
 
 // Length of the longest prefix of bytes, at most maxBytes long, that does not

@@ -147,6 +147,8 @@ bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
         return failWith(error, out.errorString());
     if (out.write(bytes) != bytes.size() || !out.flush())
         return failWith(error, out.errorString());
+    // Windows renames no file that is still open.
+    out.close();
     // The new file takes the name itself: a link of that name is replaced,
     // not followed, and a pipe is never opened.
     QString why;

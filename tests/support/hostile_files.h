@@ -17,6 +17,11 @@ constexpr const char *kNoSpecialFiles = "this system has no pipes, device files 
 // and bottomless ones first.
 QStringList devicePaths();
 
+// Whether a file another program holds open can be deleted (not on Windows).
+bool openFilesCanBeDeleted();
+// Whether file names in dir differ by letter case alone (not on Windows).
+bool namesDifferByCase(const QString &dir);
+
 // A named pipe at path that tells whether anyone opened it for reading.
 // Whoever does is let go at once with an empty read, so that a test of code
 // that must never open the pipe fails instead of waiting for ever.

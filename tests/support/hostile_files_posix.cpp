@@ -21,6 +21,21 @@ QStringList devicePaths()
     return {QStringLiteral("/dev/zero"), QStringLiteral("/dev/urandom"), QStringLiteral("/dev/null")};
 }
 
+bool openFilesCanBeDeleted()
+{
+    return true;
+}
+
+bool namesDifferByCase(const QString &dir)
+{
+    QFile probe(dir + QStringLiteral("/case-probe"));
+    const bool made = probe.open(QIODevice::WriteOnly);
+    probe.close();
+    const bool differ = made && !QFile::exists(dir + QStringLiteral("/CASE-PROBE"));
+    probe.remove();
+    return differ;
+}
+
 FifoWatch::FifoWatch(const QString &path) : m_path(QFile::encodeName(path))
 {
     m_valid = ::mkfifo(m_path.constData(), 0644) == 0;

@@ -26,6 +26,16 @@ QStringList devicePaths()
             QStringLiteral("\\\\?\\C:\\x")};
 }
 
+bool openFilesCanBeDeleted()
+{
+    return false;
+}
+
+bool namesDifferByCase(const QString &)
+{
+    return false;
+}
+
 FifoWatch::FifoWatch(const QString &path) : m_path(QFile::encodeName(path))
 {
 }

@@ -1,6 +1,8 @@
 #include "process_control.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryFile>
 #include <windows.h>
 
 namespace {
@@ -34,6 +36,16 @@ void resumeProcess(QProcess &process)
 
 bool permissionsBindNobody()
 {
-    // The read-only attribute binds an administrator too.
-    return false;
+    // The read-only attribute binds an administrator too, but Wine run by
+    // root keeps it as permission bits that do not bind root: ask the file.
+    QTemporaryFile probe;
+    if (!probe.open())
+        return false;
+    probe.close();
+    QFile::setPermissions(probe.fileName(), QFileDevice::ReadOwner);
+    QFile writer(probe.fileName());
+    const bool bound = !writer.open(QIODevice::WriteOnly | QIODevice::Append);
+    writer.close();
+    QFile::setPermissions(probe.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return !bound;
 }
