@@ -1,4 +1,4 @@
-#include "app/window_navigator.h"
+#include "shell/window_navigator.h"
 
 #include "chapters/frm_write.h"
 #include "library/form1.h"
