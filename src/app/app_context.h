@@ -58,6 +58,9 @@ struct AppContext
     QString dataPrefix() const;
 };
 
+// Path of the skin file from the two Skin settings of Config.ini.
+QString skinFilePath(const AppContext &ctx);
+
 // Decides where the program of programDir writes. A writable program
 // directory is a portable folder and keeps every role. Otherwise userLocation
 // takes the writable roles; on first start it gets the default data directory
