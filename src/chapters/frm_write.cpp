@@ -2,8 +2,6 @@
 
 #include "app/app_context.h"
 #include "app/snapshot_keeper.h"
-#include "editor/chapter_openers.h"
-#include "editor/frm_edit.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
 
@@ -249,16 +247,8 @@ bool frm_write::event(QEvent *event)
 {
     // Clicking this window while the editor is open brings the editor to the
     // front, where the keys go, instead of a window that takes none.
-    if (event->type() == QEvent::WindowActivate && !isEnabled()) {
-        const QList<QWidget *> windows = QApplication::topLevelWidgets();
-        for (QWidget *window : windows) {
-            if (qobject_cast<frm_edit *>(window) && window->isVisible()) {
-                window->raise();
-                window->activateWindow();
-                break;
-            }
-        }
-    }
+    if (event->type() == QEvent::WindowActivate && !isEnabled())
+        m_ctx.nav->raiseOpenedFrom(this);
     return QWidget::event(event);
 }
 
@@ -534,7 +524,7 @@ void frm_write::xinjian_Click()
 
     if (ask.message(this, QStringLiteral("新章节添加完毕，是否开始编辑？"), MsgAskYesNo, QStringLiteral("询问？")) ==
         MsgYes)
-        openEditorForNewChapter(m_ctx, Data1, this);
+        m_ctx.nav->showFromManager(ManagerWindow::EditNewChapter, Data1, this);
 }
 
 void frm_write::teshuzengjia_Click()
@@ -546,21 +536,21 @@ void frm_write::xiugaizhangjie_Click()
 {
     cancelTreeEdit();
     if (selectedRow())
-        openChapterToEdit(m_ctx, Data1, this);
+        m_ctx.nav->showFromManager(ManagerWindow::EditChapter, Data1, this);
 }
 
 void frm_write::yueduzhangjie_Click()
 {
     cancelTreeEdit();
     if (selectedRow())
-        openChapterToRead(m_ctx, Data1, this);
+        m_ctx.nav->showFromManager(ManagerWindow::ReadChapter, Data1, this);
 }
 
 void frm_write::chakanfuzhu_Click()
 {
     cancelTreeEdit();
     m_notesOpen = true;
-    showChapterNotes(m_ctx, Data1, this);
+    m_ctx.nav->showFromManager(ManagerWindow::ChapterNotes, Data1, this);
     m_notesOpen = false;
 }
 
