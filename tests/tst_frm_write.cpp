@@ -159,12 +159,7 @@ private slots:
         QFETCH(QStringList, volumes);
         QFETCH(QStringList, chapters);
         QFETCH(QStringList, shape);
-        NovelSpec recipe;
-        recipe.volumes = volumes;
-        recipe.chapters.clear();
-        for (const QString &c : chapters)
-            recipe.chapters.append({c.section(QLatin1Char('/'), 0, 0), c.section(QLatin1Char('/'), 1), QString()});
-        open(recipe);
+        open(outlineRecipe(volumes, chapters));
         QCOMPARE(treeShape(w->TreeView1), shape);
         QCOMPARE(frm_write::nodeKey(w->TreeView1->topLevelItem(0)), volumes.first());
         QCOMPARE(frm_write::nodeKey(node(QStringLiteral("a1"))),
