@@ -99,8 +99,6 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
     teshuzengjia = addMenuItem(teshu, "teshuzengjia", QStringLiteral("新增章节(&N)"), &frm_write::teshuzengjia_Click);
 
     Form_Load();
-    if (m_ctx.snapshots)
-        m_ctx.snapshots->watch(this, m_ctx.currentNovelPath);
 }
 
 frm_write::~frm_write()
@@ -120,7 +118,10 @@ QAction *frm_write::addMenuItem(QMenu *menu, const char *name, const QString &ca
 
 void frm_write::Form_Load()
 {
-    LoadChapters();
+    // Only a novel that opens is one to keep snapshots of: a file refused
+    // here is no novel of the user's to copy.
+    if (LoadChapters() && m_ctx.snapshots)
+        m_ctx.snapshots->watch(this, m_ctx.currentNovelPath);
 }
 
 void frm_write::closeEvent(QCloseEvent *event)
