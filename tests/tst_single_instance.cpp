@@ -1,7 +1,7 @@
 // One program per program directory and per data directory, proved with the
 // real program started twice: the second start hands over to the first and
 // writes nothing, and a killed program leaves nothing that blocks the next.
-#include "app/single_instance.h"
+#include "shell/single_instance.h"
 #include "dir_snapshot.h"
 #include "fixture.h"
 #include "process_control.h"
