@@ -31,7 +31,7 @@ suite() {
   (cd "$build" && ctest --output-on-failure -j"$jobs" "$@") && return 0
   sed -n 's/^[0-9]*://p' "$build/Testing/Temporary/LastTestsFailed.log" | while read -r name; do
     echo "---- $name"
-    grep -v '^PASS ' "$build/tests/$name.log" 2>/dev/null | tail -n 60
+    grep -v '^PASS ' "$build/tests/$name.log" 2>/dev/null | tail -n 60 || echo "(no report: the test ended before it wrote one)"
   done
   return 1
 }

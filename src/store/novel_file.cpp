@@ -142,19 +142,25 @@ bool readCover(const QString &path, QByteArray &bytes, QString *error)
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
 {
     const QFileInfo target(path);
-    QTemporaryFile out(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral("-XXXXXX"));
-    if (!out.open())
-        return failWith(error, out.errorString());
-    if (out.write(bytes) != bytes.size() || !out.flush())
-        return failWith(error, out.errorString());
-    // Windows renames no file that is still open.
-    out.close();
-    // The new file takes the name itself: a link of that name is replaced,
-    // not followed, and a pipe is never opened.
+    QString temp;
+    {
+        QTemporaryFile out(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                           QStringLiteral("-XXXXXX"));
+        if (!out.open())
+            return failWith(error, out.errorString());
+        if (out.write(bytes) != bytes.size() || !out.flush())
+            return failWith(error, out.errorString());
+        out.setAutoRemove(false);
+        temp = out.fileName();
+    }
+    // Closed now, since Windows renames no open file. The new file takes the
+    // name itself: a link of that name is replaced, not followed, and a pipe
+    // is never opened.
     QString why;
-    if (!platform::replaceFile(out.fileName(), path, &why))
+    if (!platform::replaceFile(temp, path, &why)) {
+        QFile::remove(temp);
         return failWith(error, why);
-    out.setAutoRemove(false);
+    }
     return true;
 }
 
