@@ -183,10 +183,12 @@ private:
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir dir;
+    // Beside the test, named without a drive: the platform's settings are
+    // split at colons, and a Windows path has one after its drive letter.
+    QTemporaryDir dir(QStringLiteral("about_box-XXXXXX"));
     if (!dir.isValid())
         return 1;
-    const QString config = dir.filePath(QStringLiteral("screens.json"));
+    const QString config = QDir::current().relativeFilePath(dir.filePath(QStringLiteral("screens.json")));
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
         return 1;
