@@ -263,8 +263,8 @@ private slots:
 
     void closingTheLibraryWhileCoversAreReadEndsTheReader()
     {
-        if (!QFileInfo::exists(QStringLiteral("/proc/self/task")))
-            QSKIP("the program's threads are counted by name in /proc, which this system does not have");
+        if (QSysInfo::productType() == QLatin1String("windows"))
+            QSKIP("the program's threads are counted by the names Linux lists in /proc");
         ProgramFixture fx;
         fx.installProgramFiles();
         fillLibrary(fx, 12, grainyJpeg(1100, 1400));
