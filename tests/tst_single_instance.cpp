@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QtTest>
 #include <csignal>
+#include <functional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -27,59 +28,26 @@ bool answers(const QString &dir)
     return socket.waitForConnected(200);
 }
 
-QString lockOf(const QString &dir)
-{
-    return SingleInstance::lockPathFor(SingleInstance::keyFor(dir));
-}
-
-// A directory with the given mode, owned by owner.
-bool makeDir(const QString &path, mode_t mode, uid_t owner = ::getuid())
+// A directory of the given mode and owner ("0700", "1777 other").
+bool makeDir(const QString &path, const QString &spec, uid_t other)
 {
     const QByteArray name = QFile::encodeName(path);
-    return QDir().mkpath(path) && ::chmod(name.constData(), mode) == 0 && ::chown(name.constData(), owner, -1) == 0;
+    return QDir().mkpath(path) && ::chmod(name.constData(), spec.left(4).toUInt(nullptr, 8)) == 0 &&
+           ::chown(name.constData(), spec.endsWith(QLatin1String("other")) ? other : ::getuid(), -1) == 0;
 }
 
-// A second user of this machine, made for the length of the test program
-// where it runs as root.
-class OtherUser
+// Puts something at a path; false when it could not.
+using Plant = std::function<bool(const QString &at, const QString &outside)>;
+
+bool file(const QString &at, const QByteArray &bytes)
 {
-public:
-    OtherUser()
-    {
-        if (::getuid() != 0) {
-            m_why = QStringLiteral("a second user can be made only where the tests run as root");
-            return;
-        }
-        const QByteArray name = "yanzhou-other";
-        if (!::getpwnam(name.constData())) {
-            m_made = QProcess::execute(QStringLiteral("useradd"),
-                                       {"-M", "-r", "-s", "/usr/sbin/nologin", QString::fromLatin1(name)}) == 0;
-            if (!m_made)
-                m_why = QStringLiteral("useradd could not make a second user");
-        }
-        if (const struct passwd *pw = ::getpwnam(name.constData()))
-            m_uid = pw->pw_uid;
-    }
-    ~OtherUser()
-    {
-        if (m_made)
-            QProcess::execute(QStringLiteral("userdel"), {QStringLiteral("yanzhou-other")});
-    }
-    // 0 when there is none; why() says why.
-    uid_t uid() const { return m_uid; }
-    QString why() const { return m_why; }
-
-private:
-    uid_t m_uid = 0;
-    bool m_made = false;
-    QString m_why;
-};
-
-enum class Planted { Pipe, EndlessDevice, LinkOutside, Directory, Empty, Garbage, DeadHolder, OtherUsers };
+    QFile f(at);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
 
 } // namespace
 
-Q_DECLARE_METATYPE(Planted)
+Q_DECLARE_METATYPE(Plant)
 
 class tst_single_instance : public QObject
 {
@@ -92,7 +60,8 @@ private:
     // nothing lands in the real ones.
     QTemporaryDir m_home;
     QString m_runtime;
-    OtherUser m_other;
+    // A second user of this machine, made where the tests run as root.
+    uid_t m_other = 0;
 
     // A program directory of its own beside the fixture's, with the real
     // program in it and, if given, a Config.ini naming the data directory.
@@ -134,8 +103,19 @@ private slots:
     void initTestCase()
     {
         m_runtime = m_home.filePath(QStringLiteral("run"));
-        QVERIFY(makeDir(m_runtime, 0700));
+        QVERIFY(makeDir(m_runtime, QStringLiteral("0700"), 0));
         qputenv("XDG_CACHE_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("cache"))));
+        if (::getuid() != 0)
+            return;
+        QProcess::execute(QStringLiteral("useradd"), {"-M", "-r", "yanzhou-other"});
+        if (const struct passwd *pw = ::getpwnam("yanzhou-other"))
+            m_other = pw->pw_uid;
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_other)
+            QProcess::execute(QStringLiteral("userdel"), {QStringLiteral("yanzhou-other")});
     }
 
     void init()
@@ -220,64 +200,49 @@ private slots:
 
     void whateverStandsWhereTheLockGoesTheProgramStarts_data()
     {
-        QTest::addColumn<Planted>("planted");
+        QTest::addColumn<Plant>("plant");
         QTest::addColumn<bool>("atSocket");
-        QTest::newRow("a pipe") << Planted::Pipe << false;
-        QTest::newRow("a link to the endless zero device") << Planted::EndlessDevice << false;
-        QTest::newRow("a link to a file elsewhere") << Planted::LinkOutside << false;
-        QTest::newRow("a directory") << Planted::Directory << false;
-        QTest::newRow("an empty lock, as a power loss leaves it") << Planted::Empty << false;
-        QTest::newRow("garbage") << Planted::Garbage << false;
-        QTest::newRow("the lock of a program that was killed") << Planted::DeadHolder << false;
-        QTest::newRow("a file of another user") << Planted::OtherUsers << false;
-        QTest::newRow("a directory where the socket goes") << Planted::Directory << true;
-        QTest::newRow("a link where the socket goes") << Planted::LinkOutside << true;
+        const auto link = [](const QString &target) {
+            return Plant([target](const QString &at, const QString &outside) {
+                return QFile::link(target.isEmpty() ? outside : target, at);
+            });
+        };
+        const auto bytes = [](const QByteArray &b) {
+            return Plant([b](const QString &at, auto) { return file(at, b); });
+        };
+        const Plant directory = [](const QString &at, auto) { return QDir().mkpath(at); };
+        // Opened to read, a pipe would hold the start for ever.
+        QTest::newRow("a pipe") << Plant([](const QString &at, auto) {
+            return ::mkfifo(QFile::encodeName(at).constData(), 0600) == 0;
+        }) << false;
+        QTest::newRow("a link to the endless zero device") << link(QStringLiteral("/dev/zero")) << false;
+        QTest::newRow("a link to a file elsewhere") << link(QString()) << false;
+        QTest::newRow("a directory") << directory << false;
+        QTest::newRow("an empty lock, as a power loss leaves it") << bytes({}) << false;
+        QTest::newRow("garbage") << bytes(QByteArray(300, '\x9C')) << false;
+        QTest::newRow("the lock of a program that was killed") << bytes("999999999\nyanzhou\nelsewhere\n") << false;
+        QTest::newRow("a file of another user") << Plant([this](const QString &at, auto) {
+            return m_other && file(at, {}) && ::chown(QFile::encodeName(at).constData(), m_other, -1) == 0;
+        }) << false;
+        QTest::newRow("a directory where the socket goes") << directory << true;
+        QTest::newRow("a link where the socket goes") << link(QString()) << true;
     }
 
     void whateverStandsWhereTheLockGoesTheProgramStarts()
     {
-        QFETCH(Planted, planted);
+        QFETCH(Plant, plant);
         QFETCH(bool, atSocket);
         const QString dir = programDir(QStringLiteral("甲"));
         const QString key = SingleInstance::keyFor(dir);
         const QString at = atSocket ? SingleInstance::socketPathFor(key) : SingleInstance::lockPathFor(key);
-        QVERIFY(at.startsWith(m_runtime + QLatin1Char('/')));
+        QCOMPARE(QFileInfo(at).absolutePath(), m_runtime);
         const QString outside = f->path(QStringLiteral("别处.txt"));
         f->writeFile(outside, "not to be touched");
-        switch (planted) {
-        case Planted::Pipe:
-            // Opened to read, it would hold the start for ever.
-            QCOMPARE(::mkfifo(QFile::encodeName(at).constData(), 0600), 0);
-            break;
-        case Planted::EndlessDevice:
-            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), at));
-            break;
-        case Planted::LinkOutside:
-            QVERIFY(QFile::link(outside, at));
-            break;
-        case Planted::Directory:
-            QVERIFY(QDir().mkpath(at));
-            break;
-        case Planted::Empty:
-            f->writeFile(at, QByteArray());
-            break;
-        case Planted::Garbage:
-            f->writeFile(at, QByteArray(300, '\x9C'));
-            break;
-        case Planted::DeadHolder:
-            f->writeFile(at, "999999999\nyanzhou\nelsewhere\n");
-            break;
-        case Planted::OtherUsers:
-            if (!m_other.uid())
-                QSKIP(qPrintable(m_other.why()));
-            f->writeFile(at, QByteArray());
-            QCOMPARE(::chown(QFile::encodeName(at).constData(), m_other.uid(), -1), 0);
-            break;
-        }
+        if (!plant(at, outside))
+            QSKIP("a second user can be made only where the tests run as root");
 
         QProcess *first = startAndWait(dir);
         QVERIFY2(answers(dir), "the program did not come up");
-        QCOMPARE(first->state(), QProcess::Running);
         QCOMPARE(readAll(outside), QByteArray("not to be touched"));
         // And it is the one program there: a second start hands over.
         QProcess *second = start(dir);
@@ -288,70 +253,48 @@ private slots:
 
     void lockAndSocketLiveOnlyWhereNobodyElseMayGo_data()
     {
-        QTest::addColumn<QString>("runtime"); // "none", or the runtime directory's mode and owner
-        QTest::addColumn<QString>("ours");    // our directory in the cache before: "none", "open", "other's"
-        QTest::addColumn<QString>("used");    // "runtime", "ours", or "" for no lock at all
-        QTest::newRow("no runtime directory") << "none"
-                                              << "none"
-                                              << "ours";
-        QTest::newRow("a private runtime directory") << "0700"
-                                                     << "none"
-                                                     << "runtime";
-        QTest::newRow("a runtime directory open to all, like /tmp") << "1777"
-                                                                    << "none"
-                                                                    << "ours";
-        QTest::newRow("a runtime directory the group may read") << "0750"
-                                                                << "none"
-                                                                << "ours";
-        QTest::newRow("a runtime directory of another user") << "0700 other"
-                                                             << "none"
-                                                             << "ours";
-        QTest::newRow("our directory, once made open to all") << "none"
-                                                              << "open"
-                                                              << "ours";
-        QTest::newRow("our directory's name taken by another user") << "none"
-                                                                    << "other's"
-                                                                    << "";
+        // The runtime directory and ours in the cache as they stand before
+        // ("none", or mode and owner), and which of them the program uses.
+        QTest::addColumn<QStringList>("given");
+        QTest::newRow("no runtime directory") << QStringList{"none", "none", "ours"};
+        QTest::newRow("a private runtime directory") << QStringList{"0700", "none", "runtime"};
+        QTest::newRow("a runtime directory open to all, like /tmp") << QStringList{"1777", "none", "ours"};
+        QTest::newRow("a runtime directory the group may read") << QStringList{"0750", "none", "ours"};
+        QTest::newRow("a runtime directory of another user") << QStringList{"0700 other", "none", "ours"};
+        QTest::newRow("ours, once made open to all") << QStringList{"none", "0755", "ours"};
+        // Then no lock at all: the program runs rather than not at all.
+        QTest::newRow("ours taken by another user") << QStringList{"none", "0755 other", ""};
     }
 
     void lockAndSocketLiveOnlyWhereNobodyElseMayGo()
     {
-        QFETCH(QString, runtime);
-        QFETCH(QString, ours);
-        QFETCH(QString, used);
-        if ((runtime.contains(QLatin1String("other")) || ours == QLatin1String("other's")) && !m_other.uid())
-            QSKIP(qPrintable(m_other.why()));
+        QFETCH(QStringList, given);
+        const QString &runtime = given[0], &ours = given[1], &used = given[2];
+        if (given.join(QString()).contains(QLatin1String("other")) && !m_other)
+            QSKIP("a second user can be made only where the tests run as root");
         QTemporaryDir place;
         const QString runDir = place.filePath(QStringLiteral("run"));
-        const QString cache = place.filePath(QStringLiteral("cache"));
-        const QString ourDir = cache + QStringLiteral("/yanzhou-run");
-        if (runtime == QLatin1String("none")) {
-            qunsetenv("XDG_RUNTIME_DIR");
-        } else {
-            QVERIFY(makeDir(runDir, mode_t(runtime.left(4).toUInt(nullptr, 8)),
-                            runtime.endsWith(QLatin1String("other")) ? m_other.uid() : ::getuid()));
+        const QString ourDir = place.filePath(QStringLiteral("cache/yanzhou-run"));
+        qunsetenv("XDG_RUNTIME_DIR");
+        if (runtime != QLatin1String("none")) {
+            QVERIFY(makeDir(runDir, runtime, m_other));
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runDir));
         }
-        if (ours == QLatin1String("open"))
-            QVERIFY(makeDir(ourDir, 0755));
-        else if (ours == QLatin1String("other's"))
-            QVERIFY(makeDir(ourDir, 0755, m_other.uid()));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+        if (ours != QLatin1String("none"))
+            QVERIFY(makeDir(ourDir, ours, m_other));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(place.filePath(QStringLiteral("cache"))));
         const auto restore = qScopeGuard(
             [this] { qputenv("XDG_CACHE_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("cache")))); });
         const QMap<QString, QByteArray> before = dirSnapshot(place.path());
 
-        const QString dir = f->programDir();
-        const QString lock = lockOf(dir);
-        const QString socket = SingleInstance::socketPathFor(SingleInstance::keyFor(dir));
+        const QString dir = f->programDir(), key = SingleInstance::keyFor(dir);
         const QString expected = used == QLatin1String("runtime") ? runDir : used.isEmpty() ? QString() : ourDir;
-        QCOMPARE(lock.isEmpty() ? QString() : QFileInfo(lock).absolutePath(), expected);
-        QCOMPARE(socket.isEmpty() ? QString() : QFileInfo(socket).absolutePath(), expected);
+        for (const QString &path : {SingleInstance::lockPathFor(key), SingleInstance::socketPathFor(key)})
+            QCOMPARE(path.isEmpty() ? QString() : QFileInfo(path).absolutePath(), expected);
         auto first = std::make_unique<SingleInstance>(QStringList{dir});
         QVERIFY(first->acquire());
+        QCOMPARE(SingleInstance({dir}).acquire(), expected.isEmpty());
         if (expected.isEmpty()) {
-            // No place of the user's own: the program runs unlocked rather
-            // than not at all, and writes nothing into another's directory.
             QCOMPARE(dirSnapshot(place.path()), before);
             return;
         }
@@ -359,15 +302,10 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(expected).constData(), &st), 0);
         QCOMPARE(st.st_uid, ::getuid());
         QCOMPARE(st.st_mode & 077, mode_t(0));
-        QVERIFY(QFileInfo(lock).isFile());
-        QVERIFY(first->listen([] {}));
-        SingleInstance second({dir});
-        QVERIFY(!second.acquire());
         // The program that ends takes its lock and socket with it.
+        QVERIFY(first->listen([] {}));
         first.reset();
-        QVERIFY(!QFileInfo::exists(lock));
-        QVERIFY(!QFileInfo::exists(socket));
-        QVERIFY(second.acquire());
+        QCOMPARE(QDir(expected).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), QStringList());
     }
 };
 

@@ -75,8 +75,8 @@ bool removeEntry(const QString &path, QString *error = nullptr);
 // program's locks and the socket a second start talks to: the session's own
 // runtime directory where it is one (owned by the user and closed to everyone
 // else), otherwise a directory of the program's own in the user's cache, made
-// and closed to everyone else. Empty, with error saying why, when there is none.
-QString privateDirectory(QString *error = nullptr);
+// and closed to everyone else. Empty when there is none.
+QString privateDirectory();
 
 // The lock on the file at path, in a directory only the user may enter.
 enum class Lock {

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -205,65 +204,34 @@ bool removeEntry(const QString &path, QString *error)
 
 namespace {
 
-// A directory, links followed, that belongs to the user and that nobody
-// else may read, enter or write.
-bool isPrivate(const QByteArray &dir, bool *ownOpen = nullptr)
+// A directory, links followed, that belongs to the user and that nobody else
+// may read, enter or write. One of the user's that is open to others is
+// closed first when close is set.
+bool isPrivate(const QString &dir, bool close = false)
 {
+    const QByteArray name = QFile::encodeName(dir);
     struct stat st;
-    if (::stat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+    if (::stat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
         return false;
-    if (ownOpen)
-        *ownOpen = (st.st_mode & 077) != 0;
-    return (st.st_mode & 077) == 0;
-}
-
-QString homeDirectory()
-{
-    const QString home = qEnvironmentVariable("HOME");
-    if (!home.isEmpty())
-        return home;
-    const struct passwd *pw = ::getpwuid(::getuid());
-    return pw ? QFile::decodeName(pw->pw_dir) : QString();
+    return (st.st_mode & 077) == 0 || (close && ::chmod(name.constData(), 0700) == 0);
 }
 
 } // namespace
 
-QString privateDirectory(QString *error)
+QString privateDirectory()
 {
     // Anyone may make a file or a directory of a name they can compute in a
     // shared place such as /tmp, before the program does.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (QDir::isAbsolutePath(runtime) && isPrivate(QFile::encodeName(runtime)))
+    if (QDir::isAbsolutePath(runtime) && isPrivate(runtime))
         return QDir::cleanPath(runtime);
-
     QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (!QDir::isAbsolutePath(cache)) {
-        const QString home = homeDirectory();
-        if (home.isEmpty()) {
-            if (error)
-                *error = QStringLiteral("找不到用户的主目录");
-            return {};
-        }
-        cache = home + QStringLiteral("/.cache");
-    }
+    if (!QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
     const QString dir = QDir::cleanPath(cache + QStringLiteral("/yanzhou-run"));
-    const QByteArray name = QFile::encodeName(dir);
-    QDir().mkpath(QDir::cleanPath(cache));
-    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) {
-        if (error)
-            *error = errnoText(errno);
-        return {};
-    }
-    // One the user made open to others before is closed again: it is theirs.
-    bool open = false;
-    if (!isPrivate(name, &open) && open)
-        ::chmod(name.constData(), 0700);
-    if (!isPrivate(name)) {
-        if (error)
-            *error = QStringLiteral("“%1”不是只属于当前用户的目录").arg(dir);
-        return {};
-    }
-    return dir;
+    QDir().mkpath(cache);
+    ::mkdir(QFile::encodeName(dir).constData(), 0700);
+    return isPrivate(dir, true) ? dir : QString();
 }
 
 Lock lockFile(const QString &path, qintptr *handle, QString *error)
