@@ -96,15 +96,12 @@ private slots:
         auto w = std::make_unique<frm_dl>(fx.ctx);
         QCOMPARE(libraryTitles(*w), QStringList{"好书"} + pairs);
         QCoreApplication::processEvents();
-        const QString name = QStringLiteral("：文件名不是UTF-8编码，程序打不开它，请给文件改名");
-        const QStringList lines{"“旧书.mdb”" + name,
-                                "“\\xFF\\xFE.mdb”" + name,
-                                "“b-damaged.mdb”：文件已损坏",
-                                "“b-empty.mdb”：文件是空的",
-                                "“b-junk.mdb”：不是本程序的小说文件",
-                                "“c-other.mdb”：不是本程序的小说文件",
-                                "“c-view.mdb”：不是本程序的小说文件",
-                                "“d-no-record.mdb”：读不出小说信息，文件可能已损坏"};
+        const QString name = QStringLiteral("不是UTF-8编码，程序打不开它，请给文件改名");
+        const QStringList lines{
+            "“旧书.mdb”：文件名是GBK编码，" + name, "“\\xFF\\xFE.mdb”：文件名" + name,
+            "“b-damaged.mdb”：文件已损坏",          "“b-empty.mdb”：文件是空的",
+            "“b-junk.mdb”：不是本程序的小说文件",   "“c-other.mdb”：不是本程序的小说文件",
+            "“c-view.mdb”：不是本程序的小说文件",   "“d-no-record.mdb”：读不出小说信息，文件可能已损坏"};
         QCOMPARE(fx.prompts.messages(), QStringList{QStringLiteral("数据目录中有8个文件不能在书库中显示：\n\n") +
                                                     lines.join(QLatin1Char('\n'))});
         QCOMPARE(fx.prompts.calls[0].caption, QStringLiteral("提示"));

@@ -124,11 +124,16 @@ void frm_dl::Loadnovels()
     // loading, and entry k of the list still belongs to element k-1 of Novels.
     // What was passed over is said once, with the reason, rather than hidden.
     const QString prefix = m_ctx.dataPrefix();
-    QStringList names, unreachable;
+    QStringList names;
+    QList<QByteArray> unreachable;
     ListFiles(prefix, QStringLiteral("*.mdb"), names, &unreachable);
     QStringList unlisted;
-    for (const QString &name : std::as_const(unreachable))
-        unlisted << QStringLiteral("“%1”：文件名不是UTF-8编码，程序打不开它，请给文件改名").arg(name);
+    for (const QByteArray &raw : std::as_const(unreachable)) {
+        bool gbk = false;
+        const QString name = unreachableName(raw, &gbk);
+        unlisted << QStringLiteral("“%1”：文件名%2不是UTF-8编码，程序打不开它，请给文件改名")
+                        .arg(name, gbk ? QStringLiteral("是GBK编码，") : QString());
+    }
     Novels.clear();
     ListView1->clear();
     m_covers->clear();

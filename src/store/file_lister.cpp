@@ -12,7 +12,7 @@
 
 const QString kNoSuchDirectory = QStringLiteral("目录不存在");
 
-int ListFiles(const QString &directory, const QString &pattern, QStringList &names, QStringList *unreachable)
+int ListFiles(const QString &directory, const QString &pattern, QStringList &names, QList<QByteArray> *unreachable)
 {
     QString dir = directory;
     if (!dir.endsWith(QLatin1Char('/')))
@@ -34,7 +34,7 @@ int ListFiles(const QString &directory, const QString &pattern, QStringList &nam
             continue;
         garbled.insert(near);
         if (unreachable)
-            *unreachable << unreachableName(name);
+            *unreachable << name;
     }
     if (!garbled.isEmpty()) {
         found.removeIf([&](const QString &name) {
@@ -52,11 +52,14 @@ QString listingProblem(const QString &directory)
     return missing ? kNoSuchDirectory : problem;
 }
 
-QString unreachableName(const QByteArray &rawName)
+QString unreachableName(const QByteArray &rawName, bool *gbk)
 {
-    const QString gbk = ansi::decode(rawName);
-    if (!gbk.contains(QChar::ReplacementCharacter) && ansi::encode(gbk) == rawName)
-        return gbk;
+    const QString asGbk = ansi::decode(rawName);
+    const bool readsAsGbk = !asGbk.contains(QChar::ReplacementCharacter) && ansi::encode(asGbk) == rawName;
+    if (gbk)
+        *gbk = readsAsGbk;
+    if (readsAsGbk)
+        return asGbk;
     // UTF-8 where it is UTF-8; every byte that is not, written out.
     QString out;
     int i = 0;

@@ -2,6 +2,8 @@
 // be shown as a novel what it is instead.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -12,9 +14,10 @@
 // caller tells "none" from "one" by looking at element 0. Names come sorted
 // without regard to case, which is the order the target file system lists.
 // A matching file whose name the program cannot carry (see
-// unreachableName) is not in names; it goes to unreachable when given, as
-// near as its name can be written.
-int ListFiles(const QString &directory, const QString &pattern, QStringList &names, QStringList *unreachable = nullptr);
+// unreachableName) is not in names; its raw name goes to unreachable when
+// given.
+int ListFiles(const QString &directory, const QString &pattern, QStringList &names,
+              QList<QByteArray> *unreachable = nullptr);
 
 // Why directory cannot be listed: kNoSuchDirectory, "不是目录" or the
 // system's reason; empty when it can.
@@ -22,9 +25,9 @@ QString listingProblem(const QString &directory);
 extern const QString kNoSuchDirectory;
 
 // A file name that is not valid text in the system's encoding of names, as
-// near as it can be written: as GBK where it reads as GBK, else with each
-// stray byte written as \xNN.
-QString unreachableName(const QByteArray &rawName);
+// near as it can be written: as GBK where it reads as GBK (gbk set), else
+// with each stray byte written as \xNN.
+QString unreachableName(const QByteArray &rawName, bool *gbk = nullptr);
 
 // What a file is, as far as its first bytes and its list of tables tell: read
 // without waiting on a pipe in its place and without making anything beside it.
