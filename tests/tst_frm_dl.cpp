@@ -96,9 +96,9 @@ private slots:
         auto w = std::make_unique<frm_dl>(fx.ctx);
         QCOMPARE(libraryTitles(*w), QStringList{"好书"} + pairs);
         QCoreApplication::processEvents();
-        const QString name = QStringLiteral("不是UTF-8编码，程序打不开它，请给文件改名");
+        const QString rename = QStringLiteral("，程序打不开，请给文件改名");
         const QStringList lines{
-            "“旧书.mdb”：文件名是GBK编码，" + name, "“\\xFF\\xFE.mdb”：文件名" + name,
+            "“旧书.mdb”：文件名是GBK编码" + rename, "“\\xFF\\xFE.mdb”：文件名不是UTF-8编码" + rename,
             "“b-damaged.mdb”：文件已损坏",          "“b-empty.mdb”：文件是空的",
             "“b-junk.mdb”：不是本程序的小说文件",   "“c-other.mdb”：不是本程序的小说文件",
             "“c-view.mdb”：不是本程序的小说文件",   "“d-no-record.mdb”：读不出小说信息，文件可能已损坏"};

@@ -131,8 +131,8 @@ void frm_dl::Loadnovels()
     for (const QByteArray &raw : std::as_const(unreachable)) {
         bool gbk = false;
         const QString name = unreachableName(raw, &gbk);
-        unlisted << QStringLiteral("“%1”：文件名%2不是UTF-8编码，程序打不开它，请给文件改名")
-                        .arg(name, gbk ? QStringLiteral("是GBK编码，") : QString());
+        unlisted << QStringLiteral("“%1”：文件名%2，程序打不开，请给文件改名")
+                        .arg(name, gbk ? QStringLiteral("是GBK编码") : QStringLiteral("不是UTF-8编码"));
     }
     Novels.clear();
     ListView1->clear();
