@@ -12,8 +12,6 @@
 #include <QProcess>
 #include <QtTest>
 #include <csignal>
-#include <functional>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -28,26 +26,17 @@ bool answers(const QString &dir)
     return socket.waitForConnected(200);
 }
 
-// A directory of the given mode and owner ("0700", "1777 other").
-bool makeDir(const QString &path, const QString &spec, uid_t other)
+// Runs a shell command with %1 and %2 standing for the paths given; false
+// when it fails (a second user exists only where the tests run as root).
+bool sh(const QString &command, const QString &one, const QString &two = QString())
 {
-    const QByteArray name = QFile::encodeName(path);
-    return QDir().mkpath(path) && ::chmod(name.constData(), spec.left(4).toUInt(nullptr, 8)) == 0 &&
-           ::chown(name.constData(), spec.endsWith(QLatin1String("other")) ? other : ::getuid(), -1) == 0;
-}
-
-// Puts something at a path; false when it could not.
-using Plant = std::function<bool(const QString &at, const QString &outside)>;
-
-bool file(const QString &at, const QByteArray &bytes)
-{
-    QFile f(at);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    const auto quoted = [](const QString &p) { return QLatin1Char('\'') + p + QLatin1Char('\''); };
+    const QString line =
+        QString(command).replace(QLatin1String("%1"), quoted(one)).replace(QLatin1String("%2"), quoted(two));
+    return QProcess::execute(QStringLiteral("sh"), {"-c", line}) == 0;
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Plant)
 
 class tst_single_instance : public QObject
 {
@@ -61,7 +50,7 @@ private:
     QTemporaryDir m_home;
     QString m_runtime;
     // A second user of this machine, made where the tests run as root.
-    uid_t m_other = 0;
+    bool m_other = false;
 
     // A program directory of its own beside the fixture's, with the real
     // program in it and, if given, a Config.ini naming the data directory.
@@ -103,19 +92,15 @@ private slots:
     void initTestCase()
     {
         m_runtime = m_home.filePath(QStringLiteral("run"));
-        QVERIFY(makeDir(m_runtime, QStringLiteral("0700"), 0));
+        QVERIFY(sh(QStringLiteral("install -d -m 0700 %1"), m_runtime));
         qputenv("XDG_CACHE_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("cache"))));
-        if (::getuid() != 0)
-            return;
-        QProcess::execute(QStringLiteral("useradd"), {"-M", "-r", "yanzhou-other"});
-        if (const struct passwd *pw = ::getpwnam("yanzhou-other"))
-            m_other = pw->pw_uid;
+        m_other = ::getuid() == 0 && sh(QStringLiteral("useradd -M -r yanzhou-other"), QString());
     }
 
     void cleanupTestCase()
     {
         if (m_other)
-            QProcess::execute(QStringLiteral("userdel"), {QStringLiteral("yanzhou-other")});
+            sh(QStringLiteral("userdel yanzhou-other"), QString());
     }
 
     void init()
@@ -200,37 +185,25 @@ private slots:
 
     void whateverStandsWhereTheLockGoesTheProgramStarts_data()
     {
-        QTest::addColumn<Plant>("plant");
+        // What is put where the lock (%1) goes; %2 is a file elsewhere.
+        QTest::addColumn<QString>("plant");
         QTest::addColumn<bool>("atSocket");
-        const auto link = [](const QString &target) {
-            return Plant([target](const QString &at, const QString &outside) {
-                return QFile::link(target.isEmpty() ? outside : target, at);
-            });
-        };
-        const auto bytes = [](const QByteArray &b) {
-            return Plant([b](const QString &at, auto) { return file(at, b); });
-        };
-        const Plant directory = [](const QString &at, auto) { return QDir().mkpath(at); };
         // Opened to read, a pipe would hold the start for ever.
-        QTest::newRow("a pipe") << Plant([](const QString &at, auto) {
-            return ::mkfifo(QFile::encodeName(at).constData(), 0600) == 0;
-        }) << false;
-        QTest::newRow("a link to the endless zero device") << link(QStringLiteral("/dev/zero")) << false;
-        QTest::newRow("a link to a file elsewhere") << link(QString()) << false;
-        QTest::newRow("a directory") << directory << false;
-        QTest::newRow("an empty lock, as a power loss leaves it") << bytes({}) << false;
-        QTest::newRow("garbage") << bytes(QByteArray(300, '\x9C')) << false;
-        QTest::newRow("the lock of a program that was killed") << bytes("999999999\nyanzhou\nelsewhere\n") << false;
-        QTest::newRow("a file of another user") << Plant([this](const QString &at, auto) {
-            return m_other && file(at, {}) && ::chown(QFile::encodeName(at).constData(), m_other, -1) == 0;
-        }) << false;
-        QTest::newRow("a directory where the socket goes") << directory << true;
-        QTest::newRow("a link where the socket goes") << link(QString()) << true;
+        QTest::newRow("a pipe") << "mkfifo %1" << false;
+        QTest::newRow("a link to the endless zero device") << "ln -s /dev/zero %1" << false;
+        QTest::newRow("a link to a file elsewhere") << "ln -s %2 %1" << false;
+        QTest::newRow("a directory") << "mkdir %1" << false;
+        QTest::newRow("an empty lock, as a power loss leaves it") << ": > %1" << false;
+        QTest::newRow("garbage") << "head -c 300 /dev/urandom > %1" << false;
+        QTest::newRow("the lock of a program that was killed") << "echo 999999999 > %1" << false;
+        QTest::newRow("a file of another user") << "touch %1 && chown yanzhou-other %1" << false;
+        QTest::newRow("a directory where the socket goes") << "mkdir %1" << true;
+        QTest::newRow("a link where the socket goes") << "ln -s %2 %1" << true;
     }
 
     void whateverStandsWhereTheLockGoesTheProgramStarts()
     {
-        QFETCH(Plant, plant);
+        QFETCH(QString, plant);
         QFETCH(bool, atSocket);
         const QString dir = programDir(QStringLiteral("甲"));
         const QString key = SingleInstance::keyFor(dir);
@@ -238,7 +211,7 @@ private slots:
         QCOMPARE(QFileInfo(at).absolutePath(), m_runtime);
         const QString outside = f->path(QStringLiteral("别处.txt"));
         f->writeFile(outside, "not to be touched");
-        if (!plant(at, outside))
+        if (!sh(plant, at, outside))
             QSKIP("a second user can be made only where the tests run as root");
 
         QProcess *first = startAndWait(dir);
@@ -254,16 +227,17 @@ private slots:
     void lockAndSocketLiveOnlyWhereNobodyElseMayGo_data()
     {
         // The runtime directory and ours in the cache as they stand before
-        // ("none", or mode and owner), and which of them the program uses.
+        // (none, or made with these options to install -d), and which of
+        // them the program uses.
         QTest::addColumn<QStringList>("given");
-        QTest::newRow("no runtime directory") << QStringList{"none", "none", "ours"};
-        QTest::newRow("a private runtime directory") << QStringList{"0700", "none", "runtime"};
-        QTest::newRow("a runtime directory open to all, like /tmp") << QStringList{"1777", "none", "ours"};
-        QTest::newRow("a runtime directory the group may read") << QStringList{"0750", "none", "ours"};
-        QTest::newRow("a runtime directory of another user") << QStringList{"0700 other", "none", "ours"};
-        QTest::newRow("ours, once made open to all") << QStringList{"none", "0755", "ours"};
+        QTest::newRow("no runtime directory") << QStringList{"", "", "ours"};
+        QTest::newRow("a private runtime directory") << QStringList{"-m 0700", "", "runtime"};
+        QTest::newRow("a runtime directory open to all, like /tmp") << QStringList{"-m 1777", "", "ours"};
+        QTest::newRow("a runtime directory the group may read") << QStringList{"-m 0750", "", "ours"};
+        QTest::newRow("a runtime directory of another user") << QStringList{"-m 0700 -o yanzhou-other", "", "ours"};
+        QTest::newRow("ours, once made open to all") << QStringList{"", "-m 0755", "ours"};
         // Then no lock at all: the program runs rather than not at all.
-        QTest::newRow("ours taken by another user") << QStringList{"none", "0755 other", ""};
+        QTest::newRow("ours taken by another user") << QStringList{"", "-m 0755 -o yanzhou-other", ""};
     }
 
     void lockAndSocketLiveOnlyWhereNobodyElseMayGo()
@@ -276,12 +250,12 @@ private slots:
         const QString runDir = place.filePath(QStringLiteral("run"));
         const QString ourDir = place.filePath(QStringLiteral("cache/yanzhou-run"));
         qunsetenv("XDG_RUNTIME_DIR");
-        if (runtime != QLatin1String("none")) {
-            QVERIFY(makeDir(runDir, runtime, m_other));
+        if (!runtime.isEmpty()) {
+            QVERIFY(sh(QStringLiteral("install -d ") + runtime + QStringLiteral(" %1"), runDir));
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runDir));
         }
-        if (ours != QLatin1String("none"))
-            QVERIFY(makeDir(ourDir, ours, m_other));
+        if (!ours.isEmpty())
+            QVERIFY(sh(QStringLiteral("install -d ") + ours + QStringLiteral(" %1"), ourDir));
         qputenv("XDG_CACHE_HOME", QFile::encodeName(place.filePath(QStringLiteral("cache"))));
         const auto restore = qScopeGuard(
             [this] { qputenv("XDG_CACHE_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("cache")))); });
