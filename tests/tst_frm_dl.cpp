@@ -1,5 +1,5 @@
 // The library window: listing novels, good and bad files, and deleting.
-#include "app/window_navigator.h"
+#include "shell/window_navigator.h"
 #include "fixture.h"
 #include "library_window.h"
 #include "library/frm_about.h"

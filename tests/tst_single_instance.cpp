@@ -3,7 +3,7 @@
 // writes nothing, and a killed program leaves nothing that blocks the next.
 // Nothing another user or a stray file puts where the lock goes can hang a
 // start or end it unseen.
-#include "app/single_instance.h"
+#include "shell/single_instance.h"
 #include "dir_snapshot.h"
 #include "fixture.h"
 #include "store/ansi_codec.h"

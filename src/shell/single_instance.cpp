@@ -1,4 +1,4 @@
-#include "app/single_instance.h"
+#include "shell/single_instance.h"
 
 #include "store/platform.h"
 #include "ui/prompts.h"
