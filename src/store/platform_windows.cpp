@@ -259,6 +259,93 @@ QString userKey()
     return user + QStringLiteral("-s") + QString::number(session);
 }
 
+QList<QByteArray> unreachableFileNames(const QString &)
+{
+    // Windows keeps every name as UTF-16: each one reaches its file.
+    return {};
+}
+
+Kind kindOfEntry(const QString &path, bool, qint64 *size)
+{
+    // The user's own folders are closed to other users by their access
+    // lists; what counts is what stands at the name, a link not followed.
+    if (path.isEmpty())
+        return Kind::Missing;
+    if (windowsnames::isDevicePath(path))
+        return Kind::Other;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data))
+        return kindOfError(GetLastError(), nullptr);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return Kind::Other;
+    return kindOfAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, size);
+}
+
+bool removeEntry(const QString &path, QString *error)
+{
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return isMissingError(GetLastError());
+    // A link to a directory goes as a directory; what it leads to stays.
+    const bool gone = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(wide(path).c_str())
+                                                              : DeleteFileW(wide(path).c_str());
+    if (!gone && error)
+        *error = systemText(GetLastError());
+    return gone;
+}
+
+QString privateDirectory()
+{
+    // The user's local application data: its access list keeps other users
+    // out, and nobody else can make a name in it first.
+    const QString local = qEnvironmentVariable("LOCALAPPDATA");
+    if (!QDir::isAbsolutePath(local))
+        return {};
+    const QString dir = QDir::cleanPath(QDir::fromNativeSeparators(local) + QStringLiteral("/yanzhou-run"));
+    return QDir().mkpath(dir) ? dir : QString();
+}
+
+Lock lockFile(const QString &path, qintptr *handle, QString *error)
+{
+    const auto failed = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return Lock::Failed;
+    };
+    const Kind there = kindOfEntry(path);
+    QString why;
+    if ((there == Kind::Other || there == Kind::Directory) && !removeEntry(path, &why))
+        return failed(why);
+    // Shared for deleting, so that the holder can remove the file as it lets
+    // go; the system lets go of the lock of a process that ended.
+    const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return failed(systemText(GetLastError()));
+    OVERLAPPED at = {};
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        const DWORD code = GetLastError();
+        CloseHandle(h);
+        if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
+            return Lock::Held;
+        return failed(systemText(code));
+    }
+    *handle = qintptr(h);
+    return Lock::Taken;
+}
+
+void unlockFile(qintptr handle, const QString &path)
+{
+    // Removed while still locked, so that nobody locks the file after it has
+    // lost its name.
+    DeleteFileW(wide(path).c_str());
+    const auto h = HANDLE(handle);
+    OVERLAPPED at = {};
+    UnlockFileEx(h, 0, 1, 0, &at);
+    CloseHandle(h);
+}
+
 QString gbkToText(QByteArrayView bytes)
 {
     QString text;
