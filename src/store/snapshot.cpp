@@ -51,13 +51,6 @@ bool isWal(sqlite::Db &db)
     return st.next() && st.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
 }
 
-// A failure that says the novel's pages are not what a database holds.
-bool isDamage(int rc)
-{
-    const int primary = rc & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
-
 // The snapshots in folder, by the time their names give.
 struct Taken
 {
@@ -335,7 +328,8 @@ NovelSnapshot::Result NovelSnapshot::copyInto(const QString &temp, qint64 *versi
             reading = m_source.exec("BEGIN");
             sqlite::Statement first(m_source, QStringLiteral("SELECT count(*) FROM sqlite_master"));
             if (!first.next())
-                result = fail(isDamage(first.code()) ? Result::Damaged : Result::Unreadable, m_source.errorText());
+                result =
+                    fail(sqlite::isDamage(first.code()) ? Result::Damaged : Result::Unreadable, m_source.errorText());
         }
         *version = dataVersion(m_source);
 
@@ -373,13 +367,14 @@ NovelSnapshot::Result NovelSnapshot::copyInto(const QString &temp, qint64 *versi
                     sqlite3_sleep(5);
                 continue;
             }
-            result = fail(isDamage(rc) ? Result::Damaged : Result::Unwritable, QString::fromUtf8(sqlite3_errstr(rc)));
+            result = fail(sqlite::isDamage(rc) ? Result::Damaged : Result::Unwritable,
+                          QString::fromUtf8(sqlite3_errstr(rc)));
         }
         if (backup) {
             const int rc = sqlite3_backup_finish(backup);
             if (result == Result::Kept && !letGo && rc != SQLITE_OK)
-                result =
-                    fail(isDamage(rc) ? Result::Damaged : Result::Unwritable, QString::fromUtf8(sqlite3_errstr(rc)));
+                result = fail(sqlite::isDamage(rc) ? Result::Damaged : Result::Unwritable,
+                              QString::fromUtf8(sqlite3_errstr(rc)));
         }
         if (reading)
             m_source.exec("COMMIT");

@@ -80,12 +80,6 @@ bool distrust(sqlite3 *db)
     return true;
 }
 
-bool isDamage(int code)
-{
-    const int primary = code & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
-
 // One try at a connection to file; immutable reads the file as it stands,
 // without locks, the log or its index. On failure code is SQLite's.
 bool connect(Db &db, const QString &file, const NovelOptions &options, bool immutable, bool *utf16, QString *why,
@@ -146,6 +140,12 @@ bool connect(Db &db, const QString &file, const NovelOptions &options, bool immu
 }
 
 } // namespace
+
+bool isDamage(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
 
 quint64 logReleaseRequests()
 {

@@ -188,6 +188,9 @@ constexpr std::chrono::milliseconds kDefaultTimeLimit{5000};
 // without making anything beside it. False, with why, otherwise.
 bool openNovel(Db &db, const QString &path, const NovelOptions &options, QString *error);
 
+// A failure that says the file's pages are not what a database holds.
+bool isDamage(int code);
+
 // What a name in the file is.
 enum class TableKind {
     Missing,
