@@ -119,19 +119,20 @@ void ChapterWriter::run()
         if (!ok)
             why = data.lastError().isEmpty() ? QStringLiteral("找不到打开时的章节") : data.lastError();
         logged = logged || ok;
-        {
-            // Said before a flush can return, so that whoever flushed finds
-            // the outcome already posted to it.
+        if (ok) {
             QMutexLocker lock(&m_mutex);
-            m_finished = number;
-            if (ok)
-                m_written = number;
-            if (ok)
-                emit stored(number);
-            else
-                emit failed(number, why);
-            m_idle.wakeAll();
+            m_written = number;
         }
+        // Said with the lock released, so that a receiver may ask the writer
+        // anything; a flush returns only once the text counts as finished,
+        // after this, so whoever flushed finds the outcome already posted.
+        if (ok)
+            emit stored(number);
+        else
+            emit failed(number, why);
+        QMutexLocker lock(&m_mutex);
+        m_finished = number;
+        m_idle.wakeAll();
     }
     data.close();
     // Whatever was handed over and never taken counts as finished, so that a

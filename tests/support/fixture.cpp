@@ -31,6 +31,7 @@ ProgramFixture::ProgramFixture(const QString &programSubdir)
     ctx.programDir = m_programDir;
     ctx.prompts = &prompts;
     ctx.nav = &nav;
+    nav.chapterWindows = &windows;
 }
 
 void ProgramFixture::writeFile(const QString &path, const QByteArray &bytes)
