@@ -3,9 +3,10 @@
 # packages, when none is at hand:
 #   scripts/windows/build-qt.sh PREFIX
 #     PREFIX/qt6/                  qtbase 6.4.2 for MinGW-w64 x64 (Core, Gui,
-#                                  Widgets, Sql with the SQLite driver, Network,
-#                                  OpenGL, Test; the windows and offscreen
-#                                  platforms; jpeg)
+#                                  Widgets, Network, OpenGL, Test; the windows
+#                                  and offscreen platforms; jpeg). The program
+#                                  speaks to SQLite itself: Qt is made
+#                                  without its database module.
 #     PREFIX/include/sqlite3.h, PREFIX/lib/libsqlite3.a    SQLite for MinGW
 # About 30 minutes on 2 cores. Needs the packages of install-deps.sh
 # --windows-qt; the source packages come from the same archive as the
@@ -40,7 +41,7 @@ apt-get "${apt_opts[@]}" update -qq
   (cd src && apt-get "${apt_opts[@]}" source -qq sqlite3 && mv sqlite3-*/ sqlite)
 }
 
-# SQLite: the amalgamation, compiled as the program and Qt's driver use it.
+# SQLite: the amalgamation, as the program's store links it.
 if [ ! -f "$prefix/lib/libsqlite3.a" ]; then
   mkdir -p sqlite-build "$prefix/include" "$prefix/lib"
   (cd sqlite-build && ../src/sqlite/configure --quiet >/dev/null && make -s sqlite3.c >/dev/null)
@@ -57,13 +58,11 @@ cmake -S src/qtbase -B qt-build -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DQT_QMAKE_TARGET_MKSPEC=win32-g++ -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
   -DFEATURE_tabletevent=OFF -DFEATURE_opengl=ON -DINPUT_opengl=desktop \
-  -DFEATURE_dbus=OFF -DFEATURE_icu=OFF -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON \
-  -DFEATURE_sql_odbc=OFF -DFEATURE_sql_psql=OFF -DFEATURE_sql_mysql=OFF -DFEATURE_openssl=OFF \
+  -DFEATURE_dbus=OFF -DFEATURE_icu=OFF -DFEATURE_sql=OFF -DFEATURE_openssl=OFF \
   -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
   -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
   -DFEATURE_system_doubleconversion=OFF -DFEATURE_printsupport=OFF -DFEATURE_xml=OFF \
-  -DFEATURE_concurrent=OFF \
-  -DSQLite3_INCLUDE_DIR="$prefix/include" -DSQLite3_LIBRARY="$prefix/lib/libsqlite3.a"
+  -DFEATURE_concurrent=OFF
 cmake --build qt-build -j"$(nproc)"
 cmake --install qt-build >/dev/null
 echo "Windows Qt made in $prefix"
