@@ -6,16 +6,15 @@
 #include "shell/single_instance.h"
 #include "dir_snapshot.h"
 #include "fixture.h"
+#include "hostile_files.h"
+#include "private_places.h"
 #include "process_control.h"
 #include "store/ansi_codec.h"
 
 #include <QLocalSocket>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QtTest>
-#include <csignal>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <unistd.h>
 
 namespace {
 
@@ -29,6 +28,7 @@ bool answers(const QString &dir)
 
 // Runs a shell command with %1 and %2 standing for the paths given; false
 // when it fails (a second user exists only where the tests run as root).
+// Only where the file system holds pipes and links.
 bool sh(const QString &command, const QString &one, const QString &two = QString())
 {
     const auto quoted = [](const QString &p) { return QLatin1Char('\'') + p + QLatin1Char('\''); };
@@ -46,8 +46,8 @@ class tst_single_instance : public QObject
 private:
     std::unique_ptr<ProgramFixture> f;
     QList<QProcess *> m_running;
-    // The session's runtime directory for this test, and the user's cache:
-    // nothing lands in the real ones.
+    // The private directory for this test's locks: nothing lands in the
+    // user's real one.
     QTemporaryDir m_home;
     QString m_runtime;
     // A second user of this machine, made where the tests run as root.
@@ -59,10 +59,15 @@ private:
     {
         const QString dir = f->path(name);
         QDir().mkpath(dir);
-        QFile::copy(QStringLiteral(YZ_PROGRAM_FILE), dir + QStringLiteral("/yanzhou"));
+        QFile::copy(QStringLiteral(YZ_PROGRAM_FILE), programFile(dir));
         if (!dataDir.isEmpty())
             f->writeFile(dir + QStringLiteral("/Config.ini"), "[Main]\r\nPath=" + ansi::encode(dataDir) + "\r\n");
         return dir;
+    }
+
+    static QString programFile(const QString &dir)
+    {
+        return dir + QLatin1Char('/') + QFileInfo(QStringLiteral(YZ_PROGRAM_FILE)).fileName();
     }
 
     QProcess *start(const QString &dir)
@@ -72,7 +77,7 @@ private:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(dir + QStringLiteral("/yanzhou"), {});
+        p->start(programFile(dir), {});
         m_running << p;
         return p;
     }
@@ -92,21 +97,20 @@ private:
 private slots:
     void initTestCase()
     {
-        m_runtime = m_home.filePath(QStringLiteral("run"));
-        QVERIFY(sh(QStringLiteral("install -d -m 0700 %1"), m_runtime));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("cache"))));
-        m_other = ::getuid() == 0 && sh(QStringLiteral("useradd -M -r yanzhou-other"), QString());
+        m_runtime = usePrivateDirectoryUnder(m_home.path());
+        QVERIFY(QFileInfo(m_runtime).isDir());
+        m_other = makeOtherUser();
     }
 
     void cleanupTestCase()
     {
         if (m_other)
-            sh(QStringLiteral("userdel yanzhou-other"), QString());
+            removeOtherUser();
     }
 
     void init()
     {
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime));
+        QCOMPARE(usePrivateDirectoryUnder(m_home.path()), m_runtime);
         f = std::make_unique<ProgramFixture>();
         QVERIFY(f->isValid());
     }
@@ -187,34 +191,59 @@ private slots:
 
     void whateverStandsWhereTheLockGoesTheProgramStarts_data()
     {
-        // What is put where the lock (%1) goes; %2 is a file elsewhere.
-        QTest::addColumn<QString>("plant");
+        // What is put where the lock goes: made by a shell command (%1 the
+        // lock, %2 a file elsewhere) where the file system holds pipes and
+        // links; else a file of these bytes, or a directory when null.
+        QTest::addColumn<QString>("shell");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("readOnly");
         QTest::addColumn<bool>("atSocket");
         // Opened to read, a pipe would hold the start for ever.
-        QTest::newRow("a pipe") << "mkfifo %1" << false;
-        QTest::newRow("a link to the endless zero device") << "ln -s /dev/zero %1" << false;
-        QTest::newRow("a link to a file elsewhere") << "ln -s %2 %1" << false;
-        QTest::newRow("a directory") << "mkdir %1" << false;
-        QTest::newRow("an empty lock, as a power loss leaves it") << ": > %1" << false;
-        QTest::newRow("garbage") << "head -c 300 /dev/urandom > %1" << false;
-        QTest::newRow("the lock of a program that was killed") << "echo 999999999 > %1" << false;
-        QTest::newRow("a file of another user") << "touch %1 && chown yanzhou-other %1" << false;
-        QTest::newRow("a directory where the socket goes") << "mkdir %1" << true;
-        QTest::newRow("a link where the socket goes") << "ln -s %2 %1" << true;
+        QTest::newRow("a pipe") << "mkfifo %1" << QByteArray() << false << false;
+        QTest::newRow("a link to the endless zero device") << "ln -s /dev/zero %1" << QByteArray() << false << false;
+        QTest::newRow("a link to a file elsewhere") << "ln -s %2 %1" << QByteArray() << false << false;
+        QTest::newRow("a directory") << QString() << QByteArray() << false << false;
+        QTest::newRow("an empty lock, as a power loss leaves it") << QString() << QByteArray("") << false << false;
+        QByteArray garbage(300, '\0');
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
+        QTest::newRow("garbage") << QString() << garbage << false << false;
+        QTest::newRow("the lock of a program that was killed")
+            << QString() << QByteArray("999999999\n") << false << false;
+        QTest::newRow("a lock left read-only") << QString() << QByteArray("999999999\n") << true << false;
+        QTest::newRow("a file of another user")
+            << "touch %1 && chown yanzhou-other %1" << QByteArray() << false << false;
+        QTest::newRow("a directory where the socket goes") << QString() << QByteArray() << false << true;
+        QTest::newRow("a link where the socket goes") << "ln -s %2 %1" << QByteArray() << false << true;
     }
 
     void whateverStandsWhereTheLockGoesTheProgramStarts()
     {
-        QFETCH(QString, plant);
+        QFETCH(QString, shell);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, readOnly);
         QFETCH(bool, atSocket);
+        // Sockets, pipes and links stand in the file system only on some
+        // systems; elsewhere the program answers through a named pipe, in
+        // no directory.
+        if ((atSocket || !shell.isEmpty()) && !fileSystemHoldsPipesAndDevices())
+            QSKIP("this system has no sockets, pipes or links in the file system, nor a second user for the "
+                  "tests: the program answers through a named pipe");
         const QString dir = programDir(QStringLiteral("甲"));
         const QString key = SingleInstance::keyFor(dir);
         const QString at = atSocket ? SingleInstance::socketPathFor(key) : SingleInstance::lockPathFor(key);
         QCOMPARE(QFileInfo(at).absolutePath(), m_runtime);
         const QString outside = f->path(QStringLiteral("别处.txt"));
         f->writeFile(outside, "not to be touched");
-        if (!sh(plant, at, outside))
-            QSKIP("a second user can be made only where the tests run as root");
+        if (!shell.isEmpty()) {
+            if (!sh(shell, at, outside))
+                QSKIP("a second user can be made only where the tests run as root");
+        } else if (bytes.isNull()) {
+            QVERIFY(QDir().mkpath(at));
+        } else {
+            f->writeFile(at, bytes);
+            if (readOnly)
+                QVERIFY(QFile::setPermissions(at, QFileDevice::ReadOwner));
+        }
 
         QProcess *first = startAndWait(dir);
         QVERIFY2(answers(dir), "the program did not come up");
@@ -228,56 +257,41 @@ private slots:
 
     void lockAndSocketLiveOnlyWhereNobodyElseMayGo_data()
     {
-        // The runtime directory and ours in the cache as they stand before
-        // (none, or made with these options to install -d), and which of
-        // them the program uses.
-        QTest::addColumn<QStringList>("given");
-        QTest::newRow("no runtime directory") << QStringList{"", "", "ours"};
-        QTest::newRow("a private runtime directory") << QStringList{"-m 0700", "", "runtime"};
-        QTest::newRow("a runtime directory open to all, like /tmp") << QStringList{"-m 1777", "", "ours"};
-        QTest::newRow("a runtime directory the group may read") << QStringList{"-m 0750", "", "ours"};
-        QTest::newRow("a runtime directory of another user") << QStringList{"-m 0700 -o yanzhou-other", "", "ours"};
-        QTest::newRow("ours, once made open to all") << QStringList{"", "-m 0755", "ours"};
-        // Then no lock at all: the program runs rather than not at all.
-        QTest::newRow("ours taken by another user") << QStringList{"", "-m 0755 -o yanzhou-other", ""};
+        // The places for the lock as they stand before a start, each in its
+        // own temporary folder.
+        QTest::addColumn<int>("place");
+        const QList<PrivatePlace> places = privatePlaces();
+        for (int i = 0; i < places.size(); ++i)
+            QTest::newRow(qPrintable(places[i].name)) << i;
     }
 
     void lockAndSocketLiveOnlyWhereNobodyElseMayGo()
     {
-        QFETCH(QStringList, given);
-        const QString &runtime = given[0], &ours = given[1], &used = given[2];
-        if (given.join(QString()).contains(QLatin1String("other")) && !m_other)
+        QFETCH(int, place);
+        const PrivatePlace given = privatePlaces().at(place);
+        if (given.needsOtherUser && !m_other)
             QSKIP("a second user can be made only where the tests run as root");
-        QTemporaryDir place;
-        const QString runDir = place.filePath(QStringLiteral("run"));
-        const QString ourDir = place.filePath(QStringLiteral("cache/yanzhou-run"));
-        qunsetenv("XDG_RUNTIME_DIR");
-        if (!runtime.isEmpty()) {
-            QVERIFY(sh(QStringLiteral("install -d ") + runtime + QStringLiteral(" %1"), runDir));
-            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runDir));
-        }
-        if (!ours.isEmpty())
-            QVERIFY(sh(QStringLiteral("install -d ") + ours + QStringLiteral(" %1"), ourDir));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(place.filePath(QStringLiteral("cache"))));
-        const auto restore = qScopeGuard(
-            [this] { qputenv("XDG_CACHE_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("cache")))); });
-        const QMap<QString, QByteArray> before = dirSnapshot(place.path());
+        QTemporaryDir folder;
+        const auto restore = qScopeGuard([this] { usePrivateDirectoryUnder(m_home.path()); });
+        QVERIFY(given.setUp(folder.path()));
+        const QMap<QString, QByteArray> before = dirSnapshot(folder.path());
 
         const QString dir = f->programDir(), key = SingleInstance::keyFor(dir);
-        const QString expected = used == QLatin1String("runtime") ? runDir : used.isEmpty() ? QString() : ourDir;
-        for (const QString &path : {SingleInstance::lockPathFor(key), SingleInstance::socketPathFor(key)})
+        const QString expected = given.used.isEmpty() ? QString() : folder.filePath(given.used);
+        QStringList paths{SingleInstance::lockPathFor(key)};
+        // A named pipe stands in no directory.
+        if (fileSystemHoldsPipesAndDevices())
+            paths << SingleInstance::socketPathFor(key);
+        for (const QString &path : std::as_const(paths))
             QCOMPARE(path.isEmpty() ? QString() : QFileInfo(path).absolutePath(), expected);
         auto first = std::make_unique<SingleInstance>(QStringList{dir});
         QVERIFY(first->acquire());
         QCOMPARE(SingleInstance({dir}).acquire(), expected.isEmpty());
         if (expected.isEmpty()) {
-            QCOMPARE(dirSnapshot(place.path()), before);
+            QCOMPARE(dirSnapshot(folder.path()), before);
             return;
         }
-        struct stat st;
-        QCOMPARE(::stat(QFile::encodeName(expected).constData(), &st), 0);
-        QCOMPARE(st.st_uid, ::getuid());
-        QCOMPARE(st.st_mode & 077, mode_t(0));
+        QCOMPARE(whyOthersMayEnter(expected), QString());
         // The program that ends takes its lock and socket with it.
         QVERIFY(first->listen([] {}));
         first.reset();

@@ -67,8 +67,7 @@ QString SingleInstance::lockPathFor(const QString &key)
 
 QString SingleInstance::socketPathFor(const QString &key)
 {
-    const QString dir = platform::privateDirectory();
-    return dir.isEmpty() ? QString() : dir + QLatin1Char('/') + key + QStringLiteral(".socket");
+    return platform::serverNameFor(key);
 }
 
 bool SingleInstance::acquire()
@@ -132,11 +131,15 @@ bool SingleInstance::listen(std::function<void()> onActivate)
         // Whatever stands at the socket's name (one left by a program that
         // was killed) is ours to replace: we hold the lock.
         const QString path = socketPathFor(key);
-        if (path.isEmpty() || !platform::removeEntry(path)) {
+        if (path.isEmpty() || !platform::clearServerName(path)) {
             all = false;
             continue;
         }
         auto *server = new QLocalServer(this);
+        // A socket in the private directory is closed to others by it; a
+        // pipe, in no directory, by an access list of its own.
+        if (!QDir::isAbsolutePath(path))
+            server->setSocketOptions(QLocalServer::UserAccessOption);
         if (!server->listen(path)) {
             delete server;
             all = false;

@@ -33,7 +33,8 @@ public:
     static QString keyFor(const QString &dir);
     // The lock file and the socket of that name, in a directory that only the
     // user may enter (empty when there is none), so that no other user can
-    // stand in the way of a start or answer in the program's place.
+    // stand in the way of a start or answer in the program's place. On
+    // Windows the socket is a named pipe, in no directory.
     static QString lockPathFor(const QString &key);
     static QString socketPathFor(const QString &key);
 

@@ -93,6 +93,15 @@ bool removeEntry(const QString &path, QString *error = nullptr);
 // and closed to everyone else. Empty when there is none.
 QString privateDirectory();
 
+// The name under which the program holding key answers later starts, for a
+// local server and its sockets: a socket in privateDirectory() (empty when
+// there is none), or on Windows a named pipe, which stands in no directory;
+// key carries the user and the session, as pipes are seen machine-wide.
+QString serverNameFor(const QString &key);
+// Clears the way for a server of that name: whatever a program that ended
+// left at the socket's name goes. True when the name can be taken.
+bool clearServerName(const QString &name);
+
 // The lock on the file at path, in a directory only the user may enter.
 enum class Lock {
     Taken,  // this process holds it until unlockFile or its end

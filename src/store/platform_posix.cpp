@@ -258,6 +258,17 @@ QString privateDirectory()
     return isPrivate(dir, true) ? dir : QString();
 }
 
+QString serverNameFor(const QString &key)
+{
+    const QString dir = privateDirectory();
+    return dir.isEmpty() ? QString() : dir + QLatin1Char('/') + key + QStringLiteral(".socket");
+}
+
+bool clearServerName(const QString &name)
+{
+    return removeEntry(name);
+}
+
 Lock lockFile(const QString &path, qintptr *handle, QString *error)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -279,6 +290,9 @@ Lock lockFile(const QString &path, qintptr *handle, QString *error)
         const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == ELOOP || errno == EISDIR || errno == ENXIO || errno == EEXIST || errno == EINTR)
+                continue;
+            // A lock file left read-only is the user's own: it goes.
+            if (errno == EACCES && removeEntry(path))
                 continue;
             return failed(errnoText(errno));
         }

@@ -305,6 +305,19 @@ QString privateDirectory()
     return QDir().mkpath(dir) ? dir : QString();
 }
 
+QString serverNameFor(const QString &key)
+{
+    // A name in the system's pipe space; the server lets only this user in.
+    return key;
+}
+
+bool clearServerName(const QString &)
+{
+    // A pipe goes with the last handle to it: a program that ended leaves
+    // nothing behind.
+    return true;
+}
+
 Lock lockFile(const QString &path, qintptr *handle, QString *error)
 {
     const auto failed = [error](const QString &why) {
@@ -312,27 +325,51 @@ Lock lockFile(const QString &path, qintptr *handle, QString *error)
             *error = why;
         return Lock::Failed;
     };
-    const Kind there = kindOfEntry(path);
-    QString why;
-    if ((there == Kind::Other || there == Kind::Directory) && !removeEntry(path, &why))
-        return failed(why);
-    // Shared for deleting, so that the holder can remove the file as it lets
-    // go; the system lets go of the lock of a process that ended.
-    const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return failed(systemText(GetLastError()));
-    OVERLAPPED at = {};
-    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
-        const DWORD code = GetLastError();
-        CloseHandle(h);
-        if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
-            return Lock::Held;
-        return failed(systemText(code));
+    // Another start may be making, locking or removing the same file at the
+    // same time: each turn begins again from what stands there now.
+    DWORD code = ERROR_ACCESS_DENIED;
+    for (int turn = 0; turn < 8; ++turn) {
+        const Kind there = kindOfEntry(path);
+        QString why;
+        if ((there == Kind::Other || there == Kind::Directory) && !removeEntry(path, &why))
+            return failed(why);
+        // Read access is enough to lock, so a file left read-only locks as
+        // well; shared for deleting, so that the holder can remove the file
+        // as it lets go. The system lets go of the lock of a process that
+        // ended.
+        const HANDLE h =
+            CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            code = GetLastError();
+            // A file its holder is removing as it lets go refuses to open
+            // until the holder's handle is closed.
+            if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
+                Sleep(5);
+                continue;
+            }
+            return failed(systemText(code));
+        }
+        OVERLAPPED at = {};
+        if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            code = GetLastError();
+            CloseHandle(h);
+            if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
+                return Lock::Held;
+            return failed(systemText(code));
+        }
+        // The holder before may have removed the file as it let go: a lock
+        // on a file on its way out locks nothing.
+        FILE_STANDARD_INFO standing = {};
+        if (GetFileInformationByHandleEx(h, FileStandardInfo, &standing, sizeof standing) && standing.DeletePending) {
+            CloseHandle(h);
+            Sleep(5);
+            continue;
+        }
+        *handle = qintptr(h);
+        return Lock::Taken;
     }
-    *handle = qintptr(h);
-    return Lock::Taken;
+    return failed(systemText(code));
 }
 
 void unlockFile(qintptr handle, const QString &path)
