@@ -243,10 +243,13 @@ private slots:
     {
         ProgramFixture fx;
         const QString novel = fx.addNovel(QStringLiteral("夜航.mdb"), longNovel(2, 100));
-        // The writer keeps the snapshots on another disk.
-        const QString disk = fx.path(QStringLiteral("外置盘"));
+        // The writer keeps the snapshots on another disk, through a link
+        // where the system has links that a user makes.
+        const bool special = fileSystemHoldsPipesAndDevices();
+        const QString disk = special ? fx.path(QStringLiteral("外置盘")) : fx.dataDir() + QStringLiteral("/.备份");
         QVERIFY(QDir().mkpath(disk + QStringLiteral("/夜航.mdb")));
-        QVERIFY(QFile::link(disk, fx.dataDir() + QStringLiteral("/.备份")));
+        if (special)
+            QVERIFY(QFile::link(disk, fx.dataDir() + QStringLiteral("/.备份")));
         const QString folder = snapshotFolder(novel);
         const QDateTime now(QDate(2024, 5, 20), QTime(12, 30));
         // A snapshot named tomorrow by a clock that was wrong, of the state
@@ -262,7 +265,7 @@ private slots:
         const QString other = fx.path(QStringLiteral("别的数据库.mdb"));
         sqlColumn(other, QStringLiteral("CREATE TABLE t (x)"));
         FifoWatch pipe(folder + QLatin1Char('/') + snapshotFileName(now.addSecs(-60)));
-        QVERIFY(pipe.isValid());
+        QVERIFY(pipe.isValid() || !special);
         int n = 0;
         for (const QDateTime &t : {now.addSecs(-1200), now.addDays(-1), now.addDays(-70)}) {
             const auto name = [&] { return folder + QLatin1Char('/') + snapshotFileName(t.addSecs(++n)); };
