@@ -196,6 +196,7 @@ void HistoryWindow::readHistory()
 {
     m_rows.clear();
     m_read = false;
+    m_autoChosen = true;
     List1->clear();
     Text1->clear();
     Text2->clear();
@@ -228,8 +229,14 @@ void HistoryWindow::historyRows(const QVector<int> &indexes, const QVector<Histo
         for (int c : {1, 2})
             item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
-    if (!List1->currentItem() && List1->topLevelItemCount() > 0)
-        List1->setCurrentItem(List1->topLevelItem(0));
+    // Until the writer chooses, the newest earlier text is shown.
+    const int chosen = chosenRow();
+    if ((chosen < 0 || (chosen == 0 && m_autoChosen)) && List1->topLevelItemCount() > 0) {
+        const int row = List1->topLevelItemCount() > 1 && m_rows[1].isText() ? 1 : 0;
+        if (row != chosen)
+            List1->setCurrentItem(List1->topLevelItem(row));
+        m_autoChosen = true;
+    }
 }
 
 int HistoryWindow::chosenRow() const
@@ -240,6 +247,7 @@ int HistoryWindow::chosenRow() const
 
 void HistoryWindow::List1_Click()
 {
+    m_autoChosen = false;
     showRow(chosenRow());
 }
 

@@ -61,6 +61,8 @@ private:
     QVector<HistoryRow> m_rows;
     bool m_read = false;
     bool m_syncing = false;
+    // The row shown was chosen by the window, not by the writer.
+    bool m_autoChosen = true;
 };
 
 // The history window on the chapter data stands on, modal: returns once it
