@@ -11,6 +11,7 @@
 #include "history/history_window.h"
 #include "manager_window.h"
 #include "open_chapter.h"
+#include "read_only_mount.h"
 #include "store/snapshot.h"
 
 #include <QCheckBox>
@@ -214,6 +215,46 @@ private slots:
         // The chapter list's 字数 follows the text put back.
         QCOMPARE(listRows(w->ListView1).first(), QStringLiteral("1 第一章 22"));
         QCOMPARE(fx.nav.fromManager, QVector<ManagerWindow>{ManagerWindow::ChapterHistory});
+    }
+
+    void aRestoreWithoutASnapshotOfTheCurrentTextChangesNothing_data()
+    {
+        QTest::addColumn<bool>("readOnlyFolder");
+        QTest::newRow("no snapshots kept") << false;
+        QTest::newRow("snapshot folder read-only") << true;
+    }
+
+    void aRestoreWithoutASnapshotOfTheCurrentTextChangesNothing()
+    {
+        QFETCH(bool, readOnlyFolder);
+        ProgramFixture &fx = *m_fx;
+        OpenChapter chapter(fx, QStringLiteral("旧文"));
+        NovelSnapshot earlier(chapter.path);
+        QCOMPARE(earlier.take(QDateTime::currentDateTime().addSecs(-7200)), NovelSnapshot::Result::Kept);
+        earlier.close();
+        sqlColumn(chapter.path, QStringLiteral("UPDATE 小说 SET 章节内容 = '新文'"));
+        chapter.Data1.Refresh();
+        chapter.Data1.FindRowId(chapter.id);
+        std::unique_ptr<ReadOnlyMount> mount;
+        if (readOnlyFolder) {
+            mount = std::make_unique<ReadOnlyMount>(earlier.folder());
+            if (!mount->isReadOnly())
+                QSKIP(qPrintable(mount->why()));
+        } else {
+            fx.ctx.snapshots = nullptr;
+        }
+
+        HistoryWindow h(fx.ctx, chapter.Data1, &chapter.manager);
+        h.show();
+        QTRY_VERIFY(h.isRead());
+        QCOMPARE(h.rows().size(), 2);
+        chooseRow(h.List1, 1);
+        fx.prompts.yesNo = {MsgYes};
+        h.Command1->click();
+        QCOMPARE(fx.prompts.messages().value(1).section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral("未能备份当前内容，没有恢复！"));
+        QCOMPARE(chapter.storedText(), QStringLiteral("新文"));
+        QCOMPARE(snapshotsOf(chapter.path).size(), 1);
     }
 
     void deletedChaptersAndVolumesComeBackWithTheirNotes()
