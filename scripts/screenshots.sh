@@ -78,9 +78,10 @@ editor=$(xdotool getactivewindow)
 shoot "$editor" editor
 
 # A few words typed at the end of the chapter, and the editor closed: the
-# snapshot taken when the novel opened holds the text as it was.
+# snapshot taken when the novel opened holds the text as it was. Characters
+# outside the keyboard's map are typed slowly, or some are lost.
 xdotool key --window "$editor" ctrl+End
-xdotool type --delay 80 '远处传来一声汽笛。'
+xdotool type --delay 250 '远处传来一声汽笛。'
 sleep 1
 xdotool key --window "$editor" alt+F4
 sleep 2

@@ -7,6 +7,7 @@
 #include "ui/prompts.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -142,8 +143,15 @@ HistoryWindow::HistoryWindow(AppContext &ctx, DataSource &data, QWidget *manager
         t->setReadOnly(true);
     Splitter1 = new QSplitter(Qt::Horizontal, this);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->addWidget(Text1);
-    Splitter1->addWidget(Text2);
+    // Each text under a heading saying which it is.
+    for (auto [text, heading] :
+         {std::pair{Text1, QStringLiteral("所选版本")}, std::pair{Text2, QStringLiteral("当前内容")}}) {
+        auto *pane = new QGroupBox(heading, Splitter1);
+        auto *inside = new QVBoxLayout(pane);
+        inside->setContentsMargins(4, 4, 4, 4);
+        inside->addWidget(text);
+        Splitter1->addWidget(pane);
+    }
 
     Check1 = new QCheckBox(QStringLiteral("上下对照"), this);
     Check1->setObjectName(QStringLiteral("Check1"));
@@ -201,8 +209,15 @@ void HistoryWindow::readHistory()
     Text1->clear();
     Text2->clear();
     Command1->setEnabled(false);
+    const QVariant current = m_data.value(QStringLiteral("章节内容"));
+    if (!current.isValid()) {
+        // Compared with nothing, every text would look wholly new.
+        m_read = true;
+        Label1->setText(QStringLiteral("未能读取当前内容：%1").arg(m_data.lastError()));
+        return;
+    }
     Label1->setText(QStringLiteral("正在读取快照……"));
-    m_scan.readHistory(m_data.databaseName(), m_id, m_data.text(QStringLiteral("章节内容")));
+    m_scan.readHistory(m_data.databaseName(), m_id, current.toString());
 }
 
 void HistoryWindow::historyRows(const QVector<int> &indexes, const QVector<HistoryRow> &rows)
