@@ -209,7 +209,8 @@ private slots:
             QCOMPARE(sqlColumn(h->rows().at(1).snapshot, QStringLiteral("SELECT 章节内容 FROM 小说 WHERE 编号 = 1")),
                      QVariantList{kNow});
         });
-        w->lishibanben_Click();
+        QCOMPARE(w->lishibanben->text(), QStringLiteral("历史版本(&H)"));
+        w->lishibanben->trigger();
         QCOMPARE(sqlColumn(novel, QStringLiteral("SELECT 章节内容 FROM 小说 ORDER BY 编号")),
                  (QVariantList{kT1, QStringLiteral("又改了")}));
         // The chapter list's 字数 follows the text put back.
@@ -257,6 +258,37 @@ private slots:
         QCOMPARE(snapshotsOf(chapter.path).size(), 1);
     }
 
+    void aLongChapterShowsOnlyItsChangedStretches()
+    {
+        ProgramFixture &fx = *m_fx;
+        QString older;
+        for (int i = 0; i < 9000; ++i)
+            older += QChar(0x4E00 + i % 3000);
+        QString current = older;
+        current.replace(1000, 1, QStringLiteral("甲"));
+        current.replace(8000, 1, QStringLiteral("乙"));
+        OpenChapter chapter(fx, older);
+        NovelSnapshot earlier(chapter.path);
+        QCOMPARE(earlier.take(QDateTime::currentDateTime().addSecs(-3600)), NovelSnapshot::Result::Kept);
+        earlier.close();
+        sqlColumn(chapter.path, QStringLiteral("UPDATE 小说 SET 章节内容 = '%1'").arg(current));
+        chapter.Data1.Refresh();
+        chapter.Data1.FindRowId(chapter.id);
+
+        HistoryWindow h(fx.ctx, chapter.Data1, &chapter.manager);
+        h.show();
+        QTRY_VERIFY(h.isRead());
+        // The newest earlier text is shown without being chosen.
+        QCOMPARE(h.List1->currentItem(), h.List1->topLevelItem(1));
+        QCOMPARE(markedIn(h.Text1), (QStringList{older.mid(1000, 1), older.mid(8000, 1)}));
+        QCOMPARE(markedIn(h.Text2), (QStringList{"甲", "乙"}));
+        // Two stretches of the change and its context, the rest left out.
+        const QString shown = h.Text2->toPlainText();
+        QCOMPARE(shown.count(QStringLiteral("……")), 3);
+        QVERIFY(shown.size() < 600);
+        QVERIFY(shown.contains(current.mid(950, 100)));
+    }
+
     void deletedChaptersAndVolumesComeBackWithTheirNotes()
     {
         ProgramFixture &fx = *m_fx;
@@ -297,7 +329,8 @@ private slots:
                      (QStringList{"“第三章”已恢复，分卷“第二卷”已重新建立。", "“第二章”已恢复到分卷“第一卷”的末尾。"}));
             QCOMPARE(d->List1->topLevelItemCount(), 0);
         });
-        w->zhaohuizhangjie_Click();
+        QCOMPARE(w->zhaohuizhangjie->text(), QStringLiteral("找回删除的章节(&G)"));
+        w->zhaohuizhangjie->trigger();
 
         QCOMPARE(sqlColumn(novel, QStringLiteral("SELECT 所属分卷 || '/' || 章节名称 || '/' || 章节内容 || '/' || "
                                                  "章节附注 FROM 小说 ORDER BY 编号")),

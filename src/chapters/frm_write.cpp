@@ -86,7 +86,7 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
         addMenuItem(zhangjiecaozuo, "xiugaizhangjie", QStringLiteral("修改章节(&M)"), &frm_write::xiugaizhangjie_Click);
     chakanfuzhu =
         addMenuItem(zhangjiecaozuo, "chakanfuzhu", QStringLiteral("章节附注(&P)"), &frm_write::chakanfuzhu_Click);
-    zhangjiecaozuo->addSeparator();
+    zhangjiecaozuo->addSeparator()->setObjectName(QStringLiteral("lishifenge"));
     lishibanben =
         addMenuItem(zhangjiecaozuo, "lishibanben", QStringLiteral("历史版本(&H)"), &frm_write::lishibanben_Click);
 
@@ -96,7 +96,7 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
         addMenuItem(fenjuancaozuo, "xinjianfenjuan", QStringLiteral("新建分卷(&F)"), &frm_write::xinjianfenjuan_Click);
     shanchufenjuan =
         addMenuItem(fenjuancaozuo, "shanchufenjuan", QStringLiteral("删除分卷(&C)"), &frm_write::shanchufenjuan_Click);
-    fenjuancaozuo->addSeparator();
+    fenjuancaozuo->addSeparator()->setObjectName(QStringLiteral("zhaohuifenge"));
     zhaohuizhangjie = addMenuItem(fenjuancaozuo, "zhaohuizhangjie", QStringLiteral("找回删除的章节(&G)"),
                                   &frm_write::zhaohuizhangjie_Click);
 
