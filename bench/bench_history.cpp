@@ -146,22 +146,5 @@ BENCHMARK(BM_ChapterHistory)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::vector<char *> rest;
-    for (int i = 0; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg.startsWith("--novel_mb="))
-            g_novelMb = std::max(1, arg.mid(11).toInt());
-        else if (arg.startsWith("--snapshots="))
-            g_snapshots = std::max(1, arg.mid(12).toInt());
-        else
-            rest.push_back(argv[i]);
-    }
-    int n = int(rest.size());
-    QApplication app(n, rest.data());
-    benchmark::Initialize(&n, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv, {{"--novel_mb=", &g_novelMb, 1}, {"--snapshots=", &g_snapshots, 1}});
 }
