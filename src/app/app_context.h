@@ -23,6 +23,8 @@ enum class ManagerWindow {
     ReadChapter,    // the editor on the chosen chapter, locked
     EditNewChapter, // the editor, empty, on the chapter just added
     ChapterNotes,   // the notes of the chosen chapter, modal: returns once closed
+    ChapterHistory, // the chosen chapter's earlier texts, modal: returns once closed
+    LostChapters,   // the chapters the snapshots hold and the novel lost, modal
 };
 
 // Shows the program's windows; each call creates the window afresh. Windows
