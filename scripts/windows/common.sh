@@ -59,11 +59,13 @@ windows_qt() {
   echo "$dir"
 }
 
-# Configures the cross build in $2 with the Windows Qt in $1.
+# Configures the cross build in $2 with the Windows Qt in $1: optimised as
+# the Linux build, without debugging information, which MinGW makes large
+# and slow to link and the artefacts strip anyway.
 configure_windows_build() {
   local launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  cmake -S "$repo" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  cmake -S "$repo" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" -DYANZHOU_MINGW_PREFIX="$1" \
     -DQT_HOST_PATH=/usr "${launcher[@]}" >/dev/null
 }
