@@ -1,6 +1,7 @@
 // The library window: listing novels, good and bad files, and deleting.
 #include "shell/window_navigator.h"
 #include "fixture.h"
+#include "hostile_files.h"
 #include "library_window.h"
 #include "library/frm_about.h"
 #include "library/frm_dl.h"
@@ -73,6 +74,9 @@ private slots:
 
     void filesItCannotShowAreSaidOnceWithTheReason()
     {
+        if (!namesDifferByCase(QDir::tempPath()))
+            QSKIP("Windows keeps every file name as UTF-16 and holds no names that differ by case alone or "
+                  "hold a line break: every name it has reaches its file");
         ProgramFixture fx;
         fx.addNovel(QStringLiteral("a.mdb"), titled(QStringLiteral("好书")));
         const QString d = fx.dataDir() + QLatin1Char('/');

@@ -4,6 +4,7 @@
 #include "fixture.h"
 #include "other_program.h"
 #include "store/novel_file.h"
+#include "store/platform.h"
 #include "store/sqlite_db.h"
 
 #include <QDate>
@@ -68,6 +69,8 @@ private slots:
     void aNovelOpensWhateverItsPathHolds()
     {
         QFETCH(QString, name);
+        if (!platform::fileNameProblem(name).isEmpty())
+            QSKIP("this system cannot hold that file name");
         ProgramFixture fx;
         const QString dir = fx.dataDir() + QStringLiteral("/子目录 #1");
         QVERIFY(QDir().mkpath(dir));
