@@ -56,6 +56,8 @@ public:
     QAction *shanchufenjuan = nullptr;
     QMenu *teshu = nullptr;
     QAction *teshuzengjia = nullptr;
+    // 写作统计(&T), at the end of each of the three menus, and Ctrl+T.
+    QAction *xiezuotongji = nullptr;
 
 public slots:
     void TreeView1_Click();
