@@ -68,6 +68,9 @@ struct AppContext
     WritingLog *writing = nullptr;
     // Hands an address to the system's web browser.
     std::function<bool(const QUrl &)> openUrl;
+    // What the library last said of the files it cannot show, so that each
+    // return to it does not say the same again.
+    QString unlistedTold;
 
     QString programFile(const QString &name) const { return programDir + QLatin1Char('/') + name; }
     // A file the program writes itself (the cover buffer, the default data

@@ -111,11 +111,11 @@ NameProblem titleNameProblem(const QString &title)
         if (c.category() == QChar::Other_Control)
             return NameProblem::ControlCharacter;
     }
-    // A leading dot hides the file from the library; other systems drop a
-    // trailing dot or space and would name the file differently.
-    const auto atEdge = [](QChar c) { return c == QLatin1Char('.') || c.isSpace(); };
-    if (title.isEmpty() || atEdge(title.front()) || atEdge(title.back()))
-        return NameProblem::Edge;
+    // A leading dot hides the file from the library. Spaces and dots
+    // elsewhere are a name like any other: ".mdb" follows the title, so no
+    // system drops a space or dot at the title's end.
+    if (title.isEmpty() || title.front() == QLatin1Char('.'))
+        return NameProblem::LeadingDot;
     // SQLite keeps its log and journal beside the novel under the novel's
     // name and a suffix: a name that leaves no room for them makes a novel
     // that can be neither opened nor deleted.

@@ -1,5 +1,6 @@
 #include "store/snapshot.h"
 
+#include "store/file_lister.h"
 #include "store/novel_file.h"
 #include "store/platform.h"
 
@@ -81,32 +82,30 @@ bool isDamage(int rc)
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
-// The snapshots in folder, by the time their names give.
-struct Taken
-{
-    QDateTime time;
-    QString path;
-};
-
-QVector<Taken> listSnapshots(const QString &folder)
-{
-    QVector<Taken> out;
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QFileInfo &e : entries) {
-        const QDateTime t = snapshotTime(e.fileName());
-        if (t.isValid())
-            out.append({t, e.absoluteFilePath()});
-    }
-    return out;
-}
-
-QVector<QDateTime> timesOf(const QVector<Taken> &taken)
+QVector<QDateTime> timesOf(const QVector<SnapshotFile> &taken)
 {
     QVector<QDateTime> out;
     out.reserve(taken.size());
-    for (const Taken &t : taken)
-        out.append(t.time);
+    for (const SnapshotFile &t : taken)
+        out.append(t.taken);
     return out;
+}
+
+// Removes the file at path and the files SQLite may have left beside it,
+// when each is an ordinary file.
+void removeOwnFile(const QString &path)
+{
+    for (const QString &file : QStringList{path} + novelfile::sidecars(path)) {
+        if (platform::kindOfEntry(file) == platform::Kind::Regular)
+            platform::removeEntry(file);
+    }
+}
+
+// A copy being made, as take() names it: ".快照-" and six characters.
+bool isCopyName(const QString &name)
+{
+    return name.startsWith(kTempPrefix) && name.endsWith(kTempSuffix) &&
+           name.size() == kTempPrefix.size() + 6 + kTempSuffix.size();
 }
 
 // Header bytes that differ between two copies of the same pages: the change
@@ -141,9 +140,39 @@ bool samePages(const QString &a, const QString &b)
     }
 }
 
-void removeCopy(const QString &path)
+// Which snapshots lose their slot to an earlier one, or are too old for any.
+QVector<int> slotLosers(const QVector<QDateTime> &taken, const QDateTime &now)
 {
-    novelfile::remove(path);
+    QVector<int> order(taken.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return taken[a] < taken[b]; });
+
+    QSet<QString> filled;
+    QVector<int> losers;
+    for (int i : std::as_const(order)) {
+        const QDateTime &t = taken[i];
+        const qint64 age = t.secsTo(now);
+        QString period;
+        if (age < 0) {
+            period = QStringLiteral("f");
+        } else if (age <= kDay) {
+            period = QStringLiteral("h") + t.toString(QStringLiteral("yyyyMMddHH"));
+        } else if (age <= 14 * kDay) {
+            period = QStringLiteral("d") + t.toString(QStringLiteral("yyyyMMdd"));
+        } else if (age <= 8 * 7 * kDay) {
+            int year = 0;
+            const int week = t.date().weekNumber(&year);
+            period = QStringLiteral("w%1-%2").arg(year).arg(week);
+        } else {
+            losers.append(i);
+            continue;
+        }
+        if (filled.contains(period))
+            losers.append(i);
+        else
+            filled.insert(period);
+    }
+    return losers;
 }
 
 } // namespace
@@ -168,44 +197,55 @@ QDateTime snapshotTime(const QString &fileName)
     return t.isValid() && snapshotFileName(t) == fileName ? t : QDateTime();
 }
 
+QVector<SnapshotFile> snapshotFilesIn(const QString &folder)
+{
+    QVector<SnapshotFile> out;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        const QDateTime t = snapshotTime(name);
+        const QString path = folder + QLatin1Char('/') + name;
+        if (t.isValid() && isSnapshotFile(path))
+            out.append({t, path});
+    }
+    std::sort(out.begin(), out.end(), [](const SnapshotFile &a, const SnapshotFile &b) {
+        return a.taken != b.taken ? a.taken > b.taken : a.path > b.path;
+    });
+    return out;
+}
+
+QVector<SnapshotFile> snapshotsOf(const QString &novelPath)
+{
+    return snapshotFilesIn(snapshotFolder(novelPath));
+}
+
+bool isSnapshotFile(const QString &path)
+{
+    return snapshotTime(QFileInfo(path).fileName()).isValid() &&
+           platform::kindOfEntry(path) == platform::Kind::Regular && novelFileKind(path) == NovelFileKind::Novel;
+}
+
 QVector<int> snapshotsToRemove(const QVector<QDateTime> &taken, const QDateTime &now)
 {
-    QVector<int> order(taken.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return taken[a] < taken[b]; });
+    QVector<int> newest(taken.size());
+    std::iota(newest.begin(), newest.end(), 0);
+    std::stable_sort(newest.begin(), newest.end(), [&](int a, int b) { return taken[a] > taken[b]; });
+    newest.resize(std::min<int>(int(newest.size()), kNewestSnapshotsKept));
 
-    QSet<QString> filled;
-    QVector<int> remove;
-    for (int i : std::as_const(order)) {
-        const QDateTime &t = taken[i];
-        const qint64 age = t.secsTo(now);
-        QString period;
-        if (age <= kDay) {
-            period = QStringLiteral("h") + t.toString(QStringLiteral("yyyyMMddHH"));
-        } else if (age <= 14 * kDay) {
-            period = QStringLiteral("d") + t.toString(QStringLiteral("yyyyMMdd"));
-        } else if (age <= 8 * 7 * kDay) {
-            int year = 0;
-            const int week = t.date().weekNumber(&year);
-            period = QStringLiteral("w%1-%2").arg(year).arg(week);
-        } else {
-            remove.append(i);
-            continue;
-        }
-        if (filled.contains(period))
-            remove.append(i);
-        else
-            filled.insert(period);
-    }
+    QVector<int> remove = slotLosers(taken, now);
+    remove.removeIf([&](int i) { return newest.contains(i); });
     std::sort(remove.begin(), remove.end());
     return remove;
 }
 
 bool snapshotDue(const QVector<QDateTime> &taken, const QDateTime &now)
 {
-    QVector<QDateTime> all = taken;
-    all.append(now);
-    return !snapshotsToRemove(all, now).contains(int(all.size() - 1));
+    QVector<QDateTime> past;
+    for (const QDateTime &t : taken) {
+        if (t <= now)
+            past.append(t);
+    }
+    past.append(now);
+    return !slotLosers(past, now).contains(int(past.size() - 1));
 }
 
 NovelSnapshot::NovelSnapshot(const QString &novelPath, const QString &folder) : m_novel(novelPath), m_folder(folder)
@@ -280,7 +320,7 @@ NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomi
         return Result::Cancelled;
     if (!open())
         return Result::Unreadable;
-    const QVector<Taken> before = listSnapshots(m_folder);
+    const QVector<SnapshotFile> before = snapshotFilesIn(m_folder);
     if (!snapshotDue(timesOf(before), now)) {
         prune(now);
         return Result::NotDue;
@@ -303,8 +343,9 @@ NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomi
     Result result = copyInto(temp, &version, cancel);
     if (result == Result::Kept)
         result = check(temp);
-    const auto newest = std::max_element(before.cbegin(), before.cend(),
-                                         [](const Taken &a, const Taken &b) { return a.time < b.time; });
+    // The newest snapshot up to now; one dated later stops no new one.
+    const auto newest =
+        std::find_if(before.cbegin(), before.cend(), [&](const SnapshotFile &s) { return s.taken <= now; });
     if (result == Result::Kept && newest != before.cend() && samePages(temp, newest->path))
         result = Result::SameAsPrevious;
     if (result == Result::Kept) {
@@ -325,7 +366,7 @@ NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomi
         }
     }
     if (result != Result::Kept)
-        removeCopy(temp);
+        removeOwnFile(temp);
     if (result == Result::Kept || result == Result::SameAsPrevious)
         m_version = version;
     prune(now);
@@ -444,15 +485,20 @@ void NovelSnapshot::prune(const QDateTime &now)
     const QDir dir(m_folder);
     if (!dir.exists())
         return;
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QFileInfo &e : entries) {
-        const QString name = e.fileName();
-        if (name.startsWith(kTempPrefix) && name.endsWith(kTempSuffix) &&
-            e.lastModified().secsTo(QDateTime::currentDateTime()) > kStaleTempSeconds)
-            removeCopy(e.absoluteFilePath());
+    const QStringList copies =
+        dir.entryList({kTempPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : copies) {
+        const QString path = dir.filePath(name);
+        if (isCopyName(name) && platform::kindOfEntry(path) == platform::Kind::Regular &&
+            QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) > kStaleTempSeconds)
+            removeOwnFile(path);
     }
-    const QVector<Taken> taken = listSnapshots(m_folder);
+    // Only our own snapshots count for the rule, and each is looked at again
+    // just before it goes.
+    const QVector<SnapshotFile> taken = snapshotFilesIn(m_folder);
     const QVector<int> gone = snapshotsToRemove(timesOf(taken), now);
-    for (int i : gone)
-        novelfile::remove(taken[i].path);
+    for (int i : gone) {
+        if (isSnapshotFile(taken[i].path))
+            removeOwnFile(taken[i].path);
+    }
 }

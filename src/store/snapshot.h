@@ -22,13 +22,39 @@ QString snapshotFolder(const QString &novelPath);
 QString snapshotFileName(const QDateTime &taken);
 QDateTime snapshotTime(const QString &fileName);
 
+// One of a novel's snapshots: when its name says it was taken, and its path.
+struct SnapshotFile
+{
+    QDateTime taken;
+    QString path;
+};
+
+// The snapshots in folder, newest first. Only our own count: an ordinary
+// file, not a link, named as the program names snapshots, that is an SQLite
+// file holding the tables 信息, 分卷 and 小说. Whatever else lies there (the
+// writer's notes, a link, a pipe, a copy of something else) is none of ours.
+// Reads no more of each file than its header and its list of tables.
+QVector<SnapshotFile> snapshotFilesIn(const QString &folder);
+// The snapshots of the novel file at novelPath, newest first.
+QVector<SnapshotFile> snapshotsOf(const QString &novelPath);
+// Whether the file at path is one of our snapshots, by its kind, its name
+// and what it holds, as snapshotFilesIn counts them.
+bool isSnapshotFile(const QString &path);
+
+// The newest snapshots are never removed, whatever the clock says: a clock
+// set far forward would otherwise make every snapshot look old.
+constexpr int kNewestSnapshotsKept = 3;
+
 // Which of the snapshots taken at the given times the rule lets go of at now
 // (indexes into taken). Kept: the first snapshot of each clock hour for the
-// last 24 hours, of each day for 14 days, of each week for 8 weeks; older
-// ones go. The first is kept rather than the last because a snapshot taken
-// later in the same hour may already hold the slip the writer wants undone.
+// last 24 hours, of each day for 14 days, of each week for 8 weeks, and the
+// kNewestSnapshotsKept newest; older ones go. The first is kept rather than
+// the last because a snapshot taken later in the same hour may already hold
+// the slip the writer wants undone. Snapshots dated after now (the clock was
+// wrong when they were taken) share one slot of their own.
 QVector<int> snapshotsToRemove(const QVector<QDateTime> &taken, const QDateTime &now);
 // Whether a snapshot taken at now would be kept beside those taken before.
+// One dated after now stops no new one.
 bool snapshotDue(const QVector<QDateTime> &taken, const QDateTime &now);
 
 // One novel's snapshots, taken through a connection of its own that reads
