@@ -161,7 +161,8 @@ QString WritingLog::recordFileName()
     return QStringLiteral("写作统计.db");
 }
 
-WritingLog::WritingLog(const QString &recordPath, QObject *parent) : QObject(parent), m_path(recordPath)
+WritingLog::WritingLog(const QString &recordPath, std::function<QDateTime()> clock, QObject *parent)
+    : QObject(parent), m_path(recordPath), m_clock(std::move(clock))
 {
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
@@ -283,11 +284,10 @@ bool WritingLog::writeNow()
 
 QString WritingLog::error() const
 {
-    const QString writing = m_writer ? m_writer->error() : QString();
-    return writing.isEmpty() ? m_readError : writing;
+    return m_writer ? m_writer->error() : QString();
 }
 
-bool WritingLog::rows(qint64 from, qint64 to, QVector<Row> *rows)
+bool WritingLog::rows(qint64 from, qint64 to, QVector<Row> *rows, QString *why)
 {
     rows->clear();
     QHash<Key, DayFigures> all;
@@ -297,7 +297,8 @@ bool WritingLog::rows(qint64 from, qint64 to, QVector<Row> *rows)
         WritingRecord record(m_path);
         QVector<RecordRow> kept;
         ok = record.readRows(QDate::fromJulianDay(from), QDate::fromJulianDay(to), &kept);
-        m_readError = ok ? QString() : record.lastError();
+        if (!ok && why)
+            *why = record.lastError();
         if (ok) {
             for (const RecordRow &r : std::as_const(kept))
                 all[{r.date.toJulianDay(), r.novel, r.chapter}] += fromFigures(r.figures);

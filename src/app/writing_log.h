@@ -26,12 +26,11 @@ public:
 
     // Keeps the record in the file at recordPath, read there at once for the
     // writer's choices and today's figures; with no path, in memory only.
-    explicit WritingLog(const QString &recordPath, QObject *parent = nullptr);
+    // clock gives the time of a change and today: the system's when empty.
+    explicit WritingLog(const QString &recordPath, std::function<QDateTime()> clock = {}, QObject *parent = nullptr);
     // Writes what is left and waits for it.
     ~WritingLog() override;
 
-    // The time of a change, and today: the system's clock unless set.
-    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTime(); }
     qint64 today() const { return now().date().toJulianDay(); }
 
@@ -65,9 +64,9 @@ public:
         DayFigures figures;
     };
     // Every row of the days from..to: what is in the file and what is not
-    // there yet. False, with the reason in error(), when the file cannot be
+    // there yet. False, with the reason in why, when the file cannot be
     // read; the rows not written yet are given all the same.
-    bool rows(qint64 from, qint64 to, QVector<Row> *rows);
+    bool rows(qint64 from, qint64 to, QVector<Row> *rows, QString *why = nullptr);
 
 signals:
     // Today's figures, the rule or the goal changed.
@@ -96,7 +95,6 @@ private:
     QHash<Key, DayFigures> m_pending;
     QHash<QString, QString> m_pendingSettings;
     QMap<qint64, qint64> m_pendingGoals;
-    QString m_readError;
 
     CountRule m_rule = CountRule::WithPunctuation;
     GoalHistory m_goals;

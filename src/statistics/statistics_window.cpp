@@ -36,7 +36,7 @@ StatisticsWindow::StatisticsWindow(WritingLog *log, const QString &novelPath, QW
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("写作统计"));
     if (!m_log)
-        m_log = new WritingLog(QString(), this);
+        m_log = new WritingLog(QString(), {}, this);
 
     auto *top = new QHBoxLayout;
     scopeBox = new QComboBox(this);
@@ -138,12 +138,16 @@ StatisticsWindow::StatisticsWindow(WritingLog *log, const QString &novelPath, QW
 
 void StatisticsWindow::refresh()
 {
-    const bool read = m_log->rows(0, m_log->today(), &m_rows);
-    const QString problem = m_log->error();
+    QString unread;
+    const bool read = m_log->rows(0, m_log->today(), &m_rows, &unread);
+    const QString unwritten = m_log->error();
+    QString problem;
+    if (!read)
+        problem = QStringLiteral("写作记录无法读取（%1），只显示本次运行的数字。").arg(unread);
+    else if (!unwritten.isEmpty())
+        problem = QStringLiteral("写作记录暂时未能保存（%1），稍后会再试。").arg(unwritten);
+    problemLabel->setText(problem);
     problemLabel->setVisible(!problem.isEmpty());
-    if (!problem.isEmpty())
-        problemLabel->setText(read ? QStringLiteral("写作记录暂时未能保存（%1），稍后会再试。").arg(problem)
-                                   : QStringLiteral("写作记录无法读取（%1），只显示本次运行的数字。").arg(problem));
     showFigures();
 }
 
