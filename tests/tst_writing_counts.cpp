@@ -138,6 +138,7 @@ void tst_writing_counts::minutesCountChangesAndShortPausesOnly_data()
     QTest::newRow("many changes in one minute") << QVector<int>{0, 10, 59} << 1 << 0;
     QTest::newRow("a pause of two minutes counts") << QVector<int>{0, 120} << 3 << 0;
     QTest::newRow("a pause of over two minutes does not") << QVector<int>{0, 121} << 2 << 0;
+    QTest::newRow("a pause counts from the last change") << QVector<int>{0, 59, 178} << 3 << 0;
     QTest::newRow("steady writing for five minutes") << QVector<int>{0, 50, 100, 150, 200, 250, 299} << 5 << 0;
     QTest::newRow("thinking across midnight") << QVector<int>{530, 650} << 2 << 1;
     QTest::newRow("a long pause across midnight") << QVector<int>{500, 900} << 1 << 1;

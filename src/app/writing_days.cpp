@@ -116,23 +116,25 @@ QVector<DayChange> ChapterTally::import(QStringView before, QStringView after, q
     return {{day, f}};
 }
 
-QVector<DayChange> ActiveMinutes::touch(const QDateTime &at)
+qint64 localMinute(const QDateTime &at)
 {
-    const qint64 minute = (at.toSecsSinceEpoch() + at.offsetFromUtc()) / 60;
+    const qint64 local = at.toSecsSinceEpoch() + at.offsetFromUtc();
+    return local >= 0 ? local / 60 : (local - 59) / 60;
+}
+
+QVector<DayChange> ActiveMinutes::touch(qint64 utcMsecs, qint64 minute)
+{
     QVector<DayChange> changes;
-    if (minute == m_lastMinute)
-        return changes;
-    qint64 first = minute;
-    if (m_last.isValid() && minute > m_lastMinute && m_last.secsTo(at) <= kLongestPauseSecs)
-        first = m_lastMinute + 1;
-    for (qint64 m = first; m <= minute; ++m) {
-        DayFigures f;
-        f.minutes = 1;
-        // Julian day of the local date: the epoch's is 2440588.
-        addTo(changes, 2440588 + (m >= 0 ? m / 1440 : (m - 1439) / 1440), f);
+    const bool shortPause = m_lastMinute >= 0 && utcMsecs - m_lastMsecs <= kLongestPauseMs;
+    if (minute != m_lastMinute) {
+        for (qint64 m = shortPause && minute > m_lastMinute ? m_lastMinute + 1 : minute; m <= minute; ++m) {
+            DayFigures f;
+            f.minutes = 1;
+            addTo(changes, dayOfMinute(m), f);
+        }
+        m_lastMinute = minute;
     }
-    m_lastMinute = minute;
-    m_last = at;
+    m_lastMsecs = utcMsecs;
     return changes;
 }
 

@@ -71,19 +71,29 @@ private:
     int m_steps = 0;            // the undo history's steps after the last change
 };
 
+// Local time in whole minutes since the epoch, and the day of such a minute.
+qint64 localMinute(const QDateTime &at);
+inline qint64 dayOfMinute(qint64 minute)
+{
+    // The epoch's Julian day is 2440588.
+    return 2440588 + (minute >= 0 ? minute / 1440 : (minute - 1439) / 1440);
+}
+
 // Minutes spent writing: every minute in which the text changed, and the
 // minutes of a pause between two changes when it lasts at most two minutes
 // (thinking is writing); a longer pause counts nothing.
 class ActiveMinutes
 {
 public:
-    static constexpr int kLongestPauseSecs = 120;
-    // A change at `at`: the minutes it makes active, each on its own day.
-    QVector<DayChange> touch(const QDateTime &at);
+    static constexpr int kLongestPauseMs = 120 * 1000;
+    // A change at utcMsecs, in the local minute minute: the minutes it makes
+    // active, each on its own day.
+    QVector<DayChange> touch(qint64 utcMsecs, qint64 minute);
+    QVector<DayChange> touch(const QDateTime &at) { return touch(at.toMSecsSinceEpoch(), localMinute(at)); }
 
 private:
-    qint64 m_lastMinute = -1; // local minutes since the epoch
-    QDateTime m_last;
+    qint64 m_lastMinute = -1;
+    qint64 m_lastMsecs = 0;
 };
 
 // The goal in force on each day: the goal set on a day holds from that day

@@ -198,13 +198,33 @@ WritingLog::~WritingLog()
     delete m_writer;
 }
 
+WritingLog::Moment WritingLog::now() const
+{
+    if (m_clock) {
+        const QDateTime at = m_clock();
+        const qint64 minute = localMinute(at);
+        return {at.toMSecsSinceEpoch(), minute, dayOfMinute(minute)};
+    }
+    // The system's local time takes microseconds to work out: once a minute.
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    if (m_minuteFrom < 0 || msecs < m_minuteFrom || msecs >= m_minuteFrom + 60000) {
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(msecs);
+        const qint64 minute = localMinute(at);
+        const qint64 local = msecs + qint64(at.offsetFromUtc()) * 1000;
+        m_minuteFrom = msecs - (local - minute * 60000);
+        m_moment = {msecs, minute, dayOfMinute(minute)};
+    }
+    m_moment.msecs = msecs;
+    return m_moment;
+}
+
 void WritingLog::record(const QString &novel, qint64 chapter, const QVector<DayChange> &changes)
 {
-    const QDateTime at = now();
-    const qint64 day = at.date().toJulianDay();
+    const Moment at = now();
+    const qint64 day = at.day;
     for (const DayChange &c : changes)
         add({c.day, novel, chapter}, c.figures);
-    for (const DayChange &c : m_minutes.touch(at))
+    for (const DayChange &c : m_minutes.touch(at.msecs, at.minute))
         add({c.day, novel, chapter}, c.figures);
     if (m_addedDay != day) {
         // The first change of a new day: nothing of the day was kept before.

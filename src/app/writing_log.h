@@ -31,8 +31,16 @@ public:
     // Writes what is left and waits for it.
     ~WritingLog() override;
 
-    QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTime(); }
-    qint64 today() const { return now().date().toJulianDay(); }
+    // The time now in the terms a change is kept in, read at every key: the
+    // local minute and day are worked out once a minute.
+    struct Moment
+    {
+        qint64 msecs;  // since the epoch
+        qint64 minute; // local, since the epoch
+        qint64 day;    // local, Julian
+    };
+    Moment now() const;
+    qint64 today() const { return now().day; }
 
     // A change of chapter `chapter` of the novel file `novel` just happened,
     // making changes to the figures of its day (or of the days it undoes).
@@ -88,6 +96,9 @@ private:
 
     QString m_path;
     std::function<QDateTime()> m_clock;
+    // The local minute now, from m_minuteFrom (since the epoch) for 60 s.
+    mutable qint64 m_minuteFrom = -1;
+    mutable Moment m_moment{};
     RecordWriter *m_writer = nullptr;
     QTimer *m_timer = nullptr;
     ActiveMinutes m_minutes;

@@ -18,54 +18,46 @@ ChapterCounting::ChapterCounting(WritingLog *log, const QString &novelPath, qint
     : QObject(parent), m_log(log), m_novel(QFileInfo(novelPath).fileName()), m_chapter(chapter), m_panels(panels)
 {
     m_panel = m_panels.add(QString(), kPanelTwips);
-    if (m_log)
-        connect(m_log, &WritingLog::changed, this, &ChapterCounting::showToday);
+    // Without the program's log, one of the window's own keeps what it saw.
+    if (!m_log)
+        m_log = new WritingLog(QString(), {}, this);
+    connect(m_log, &WritingLog::changed, this, &ChapterCounting::showToday);
     showToday();
 }
 
 void ChapterCounting::replaced(QStringView before, QStringView after, bool loaded)
 {
+    if (!m_log)
+        return;
     if (loaded) {
         m_tally.load(after);
         showToday();
         return;
     }
-    const qint64 day = m_log ? m_log->today() : QDate::currentDate().toJulianDay();
-    record(m_tally.import(before, after, day));
+    record(m_tally.import(before, after, m_log->today()));
 }
 
 void ChapterCounting::changed(const boxtext::Change &change, int undoSteps)
 {
-    const qint64 day = m_log ? m_log->today() : QDate::currentDate().toJulianDay();
-    record(m_tally.change(change.removed, change.inserted, undoSteps, day));
+    // The program's log goes only once every window has.
+    if (!m_log)
+        return;
+    record(m_tally.change(change.removed, change.inserted, undoSteps, m_log->today()));
 }
 
 void ChapterCounting::record(const QVector<DayChange> &changes)
 {
-    if (m_chapter < 0)
-        return;
-    if (m_log) {
-        // The log says when it changed; the panel follows.
+    // The log says when it changed; the panel follows.
+    if (m_chapter >= 0)
         m_log->record(m_novel, m_chapter, changes);
-        return;
-    }
-    const qint64 today = QDate::currentDate().toJulianDay();
-    if (m_day != today) {
-        m_day = today;
-        m_added = {};
-    }
-    for (const DayChange &c : changes) {
-        if (c.day == today)
-            m_added += c.figures.added;
-    }
-    showToday();
 }
 
 void ChapterCounting::showToday()
 {
-    const CountRule rule = m_log ? m_log->rule() : CountRule::WithPunctuation;
-    const qint64 added = (m_log ? m_log->todayAdded() : m_added).by(rule);
-    const qint64 goal = m_log ? m_log->goal() : 0;
+    if (!m_log)
+        return;
+    const qint64 added = m_log->todayAdded().by(m_log->rule());
+    const qint64 goal = m_log->goal();
     m_panels.setText(m_panel, goal > 0 ? QStringLiteral("今日 %1/%2").arg(added).arg(goal)
                                        : QStringLiteral("今日 %1").arg(added));
 }

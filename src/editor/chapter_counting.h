@@ -20,7 +20,8 @@ class ChapterCounting : public QObject
     Q_OBJECT
 public:
     // Counts chapter `chapter` (its rowid; below 0: none, nothing is
-    // recorded) of the novel file at novelPath; log may be null.
+    // recorded) of the novel file at novelPath into log; without a log, into
+    // one that keeps this window's figures in memory.
     ChapterCounting(WritingLog *log, const QString &novelPath, qint64 chapter, StatusPanels &panels,
                     QObject *parent = nullptr);
 
@@ -44,7 +45,4 @@ private:
     StatusPanels &m_panels;
     int m_panel = 0;
     ChapterTally m_tally;
-    // Without a log: what this window added today.
-    qint64 m_day = 0;
-    CharCounts m_added;
 };
