@@ -34,15 +34,11 @@ qint64 DayChart::scaleTop() const
         top = std::max(top, v);
     if (top <= 0)
         return 1000;
-    // 1, 2 or 5 times a power of ten.
+    // The next whole number of the leading digit's place: 5,500 gives 6,000.
     qint64 step = 1;
     while (step * 10 <= top)
         step *= 10;
-    for (qint64 m : {1, 2, 5, 10}) {
-        if (step * m >= top)
-            return step * m;
-    }
-    return step * 10;
+    return (top + step - 1) / step * step;
 }
 
 int DayChart::barAt(const QPoint &point) const

@@ -43,6 +43,8 @@ StatisticsWindow::StatisticsWindow(WritingLog *log, const QString &novelPath, QW
     scopeBox->setObjectName(QStringLiteral("scopeBox"));
     scopeBox->addItems(
         {QStringLiteral("本书（%1）").arg(QFileInfo(novelPath).completeBaseName()), QStringLiteral("全部小说")});
+    // Room for the novel's name and the arrow, whatever the skin's frame.
+    scopeBox->setMinimumWidth(scopeBox->fontMetrics().horizontalAdvance(scopeBox->itemText(0)) + 40);
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("periodBox"));
     for (int days : kPeriods)
@@ -119,6 +121,11 @@ StatisticsWindow::StatisticsWindow(WritingLog *log, const QString &novelPath, QW
     layout->addWidget(novelLabel);
     layout->addWidget(problemLabel);
     resize(720, 600);
+
+    // Left to right, top to bottom; the chart's days last.
+    setTabOrder(scopeBox, ruleBox);
+    setTabOrder(ruleBox, goalBox);
+    setTabOrder(goalBox, periodBox);
 
     if (!countNovel(m_novelPath, &m_novelCount, &m_novelProblem) && m_novelProblem.isEmpty())
         m_novelProblem = QStringLiteral("无法读取");
