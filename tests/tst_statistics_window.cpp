@@ -4,10 +4,10 @@
 // the rule and the goal set there.
 #include "app/writing_log.h"
 #include "chapters/frm_write.h"
-#include "fixture.h"
 #include "manager_window.h"
 #include "statistics/day_chart.h"
 #include "statistics/statistics_window.h"
+#include "writing_fixture.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -34,19 +34,14 @@ private:
     void write(const QString &novel, qint64 added);
     StatisticsWindow *openWindow();
 
-    ProgramFixture *m_fx = nullptr;
-    WritingLog *m_log = nullptr;
+    WritingFixture *m_fx = nullptr;
     frm_write *m_manager = nullptr;
     QString m_novel;
-    QDateTime m_now;
 };
 
 void tst_statistics_window::init()
 {
-    m_fx = new ProgramFixture;
-    m_now = QDateTime(QDate(2024, 5, 20), QTime(20, 0));
-    m_log = new WritingLog(m_fx->path(WritingLog::recordFileName()), [this] { return m_now; });
-    m_fx->ctx.writing = m_log;
+    m_fx = new WritingFixture;
     NovelSpec recipe;
     recipe.chapters = {{QStringLiteral("第一卷"), QStringLiteral("第一章"), QStringLiteral("天地玄黄，宇宙洪荒。")},
                        {QStringLiteral("第一卷"), QStringLiteral("第二章"), QStringLiteral("日月盈昃\r\nABC")}};
@@ -61,7 +56,6 @@ void tst_statistics_window::cleanup()
             delete w;
     }
     delete m_manager;
-    delete m_log;
     delete m_fx;
 }
 
@@ -70,7 +64,7 @@ void tst_statistics_window::write(const QString &novel, qint64 added)
     DayFigures f;
     f.added = {added, added - added / 5};
     f.net = f.added;
-    m_log->record(novel, 1, {{m_log->today(), f}});
+    m_fx->log().record(novel, 1, {{m_fx->log().today(), f}});
 }
 
 StatisticsWindow *tst_statistics_window::openWindow()
@@ -122,17 +116,17 @@ void tst_statistics_window::windowShowsTheDayTheGoalAndTheDays()
     const QString novel = QFileInfo(m_novel).fileName();
     // Two days ago and yesterday the goal was met; today, three changes a
     // minute apart in this novel and one in another.
-    m_log->setGoal(1000);
-    m_now = m_now.addDays(-2);
-    m_log->setGoal(1000);
+    m_fx->log().setGoal(1000);
+    m_fx->now = m_fx->now.addDays(-2);
+    m_fx->log().setGoal(1000);
     write(novel, 1000);
-    m_now = m_now.addDays(1);
+    m_fx->now = m_fx->now.addDays(1);
     write(novel, 5000);
-    m_now = m_now.addDays(1);
+    m_fx->now = m_fx->now.addDays(1);
     write(novel, 600);
-    m_now = m_now.addSecs(60);
+    m_fx->now = m_fx->now.addSecs(60);
     write(novel, 400);
-    m_now = m_now.addSecs(60);
+    m_fx->now = m_fx->now.addSecs(60);
     write(novel, 200);
     write(QStringLiteral("另一本.mdb"), 300);
 
@@ -149,7 +143,7 @@ void tst_statistics_window::windowShowsTheDayTheGoalAndTheDays()
     QCOMPARE(window->novelLabel->text(), QStringLiteral("本书正文字数：17 字（含标点）"));
     QCOMPARE(window->chart->values().size(), 30);
     QCOMPARE(window->chart->values().mid(27), (QVector<qint64>{1000, 5000, 1200}));
-    QCOMPARE(window->chart->firstDay(), m_log->today() - 29);
+    QCOMPARE(window->chart->firstDay(), m_fx->log().today() - 29);
 
     window->scopeBox->setCurrentIndex(1);
     QCOMPARE(window->addedValue->text(), QStringLiteral("1500 字"));
@@ -184,21 +178,20 @@ void tst_statistics_window::ruleAndGoalSetInTheWindowAreKept()
     QCOMPARE(window->ruleBox->currentText(), QStringLiteral("含标点"));
 
     window->ruleBox->setCurrentIndex(1);
-    QCOMPARE(m_log->rule(), CountRule::WithoutPunctuation);
+    QCOMPARE(m_fx->log().rule(), CountRule::WithoutPunctuation);
     QCOMPARE(window->addedValue->text(), QStringLiteral("400 字"));
     QCOMPARE(window->novelLabel->text(), QStringLiteral("本书正文字数：15 字（不含标点）"));
     window->goalBox->setValue(300);
     emit window->goalBox->editingFinished();
-    QCOMPARE(m_log->goal(), 300);
+    QCOMPARE(m_fx->log().goal(), 300);
     QCOMPARE(window->goalLabel->text(), QStringLiteral("今日已完成 400/300（全部小说）"));
     QCOMPARE(window->streakLabel->text(), QStringLiteral("连续达标：当前 1 天，最长 1 天"));
 
     // In the record file: a new run reads them back.
     delete window;
-    delete m_log;
-    m_log = new WritingLog(m_fx->path(WritingLog::recordFileName()), [this] { return m_now; });
-    QCOMPARE(m_log->rule(), CountRule::WithoutPunctuation);
-    QCOMPARE(m_log->goal(), 300);
+    m_fx->startLog();
+    QCOMPARE(m_fx->log().rule(), CountRule::WithoutPunctuation);
+    QCOMPARE(m_fx->log().goal(), 300);
 }
 
 QTEST_MAIN(tst_statistics_window)

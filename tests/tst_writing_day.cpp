@@ -4,7 +4,7 @@
 // kill, and a record that cannot be written.
 #include "app/writing_log.h"
 #include "editor/frm_edit.h"
-#include "fixture.h"
+#include "writing_fixture.h"
 #include "open_chapter.h"
 #include "store/ansi_codec.h"
 #include "store/writing_record.h"
@@ -82,18 +82,13 @@ private:
     frm_edit *open(const QString &start);
     void run(frm_edit *editor, const QString &action);
 
-    ProgramFixture *m_fx = nullptr;
-    WritingLog *m_log = nullptr;
+    WritingFixture *m_fx = nullptr;
     OpenChapter *m_chapter = nullptr;
-    QDateTime m_now;
 };
 
 void tst_writing_day::init()
 {
-    m_fx = new ProgramFixture;
-    m_now = QDateTime(QDate(2024, 5, 20), QTime(21, 0));
-    m_log = new WritingLog(m_fx->path(WritingLog::recordFileName()), [this] { return m_now; });
-    m_fx->ctx.writing = m_log;
+    m_fx = new WritingFixture;
     QGuiApplication::clipboard()->clear();
 }
 
@@ -102,8 +97,6 @@ void tst_writing_day::cleanup()
     deleteEditors();
     delete m_chapter;
     m_chapter = nullptr;
-    delete m_log;
-    m_log = nullptr;
     delete m_fx;
     m_fx = nullptr;
 }
@@ -200,10 +193,10 @@ void tst_writing_day::dayRecordsWritingApartFromImportsAndUndo()
         run(editor, action);
 
     QVector<WritingLog::Row> rows;
-    QVERIFY(m_log->rows(0, m_log->today(), &rows));
+    QVERIFY(m_fx->log().rows(0, m_fx->log().today(), &rows));
     QCOMPARE(rows.size(), 1);
     const WritingLog::Row &row = rows.first();
-    QCOMPARE(row.day, m_log->today());
+    QCOMPARE(row.day, m_fx->log().today());
     QCOMPARE(row.novel, QFileInfo(m_chapter->path).fileName());
     QCOMPARE(row.chapter, m_chapter->id);
     QCOMPARE(row.figures.added.all, added);
@@ -212,7 +205,7 @@ void tst_writing_day::dayRecordsWritingApartFromImportsAndUndo()
     QCOMPARE(row.figures.imported.all, imported);
     QCOMPARE(row.figures.minutes, 1);
     // The same in the file, and on the panel.
-    const DayFigures kept = inFile(m_fx->path(WritingLog::recordFileName()));
+    const DayFigures kept = inFile(m_fx->recordPath());
     QCOMPARE(kept.added, row.figures.added);
     QCOMPARE(kept.net, row.figures.net);
     QCOMPARE(kept.imported, row.figures.imported);
@@ -234,15 +227,15 @@ void tst_writing_day::todayPanelFollowsTheRuleAndTheGoal()
 
     typeText(editor->Text1, QStringLiteral("你好，"));
     QCOMPARE(editor->panelText(9), QStringLiteral("今日 3"));
-    m_log->setGoal(4000);
+    m_fx->log().setGoal(4000);
     QCOMPARE(editor->panelText(9), QStringLiteral("今日 3/4000"));
-    m_log->setRule(CountRule::WithoutPunctuation);
+    m_fx->log().setRule(CountRule::WithoutPunctuation);
     QCOMPARE(editor->panelText(9), QStringLiteral("今日 2/4000"));
     // A new day starts from nothing, with the goal still in force.
-    m_now = m_now.addDays(1);
+    m_fx->now = m_fx->now.addDays(1);
     typeText(editor->Text1, QStringLiteral("天"));
     QCOMPARE(editor->panelText(9), QStringLiteral("今日 1/4000"));
-    m_log->setGoal(0);
+    m_fx->log().setGoal(0);
     QCOMPARE(editor->panelText(9), QStringLiteral("今日 1"));
     QCOMPARE(editor->panelText(8), QStringLiteral("6"));
 }
@@ -252,22 +245,19 @@ void tst_writing_day::recordKeepsTheDayTheRuleAndTheGoalAcrossRuns()
     frm_edit *editor = open(QStringLiteral("开头"));
     QVERIFY(editor);
     typeText(editor->Text1, QStringLiteral("一二三"));
-    m_log->setRule(CountRule::WithoutPunctuation);
-    m_log->setGoal(500);
+    m_fx->log().setRule(CountRule::WithoutPunctuation);
+    m_fx->log().setGoal(500);
     deleteEditors();
-    delete m_log;
-
-    m_log = new WritingLog(m_fx->path(WritingLog::recordFileName()), [this] { return m_now; });
-    m_fx->ctx.writing = m_log;
-    QCOMPARE(m_log->rule(), CountRule::WithoutPunctuation);
-    QCOMPARE(m_log->goal(), 500);
-    QCOMPARE(m_log->todayAdded(), (CharCounts{3, 3}));
+    m_fx->startLog();
+    QCOMPARE(m_fx->log().rule(), CountRule::WithoutPunctuation);
+    QCOMPARE(m_fx->log().goal(), 500);
+    QCOMPARE(m_fx->log().todayAdded(), (CharCounts{3, 3}));
     // The goal set today holds tomorrow; one set tomorrow leaves today's.
-    m_now = m_now.addDays(1);
-    QCOMPARE(m_log->goal(), 500);
-    m_log->setGoal(800);
-    QCOMPARE(goalOn(m_log->goals(), m_log->today() - 1), 500);
-    QCOMPARE(m_log->todayAdded(), CharCounts());
+    m_fx->now = m_fx->now.addDays(1);
+    QCOMPARE(m_fx->log().goal(), 500);
+    m_fx->log().setGoal(800);
+    QCOMPARE(goalOn(m_fx->log().goals(), m_fx->log().today() - 1), 500);
+    QCOMPARE(m_fx->log().todayAdded(), CharCounts());
 }
 
 void tst_writing_day::unwritableRecordLosesNothingAndSaysWhy()
@@ -275,31 +265,29 @@ void tst_writing_day::unwritableRecordLosesNothingAndSaysWhy()
     // A folder where the record file should be: no write can succeed.
     const QString path = m_fx->path(QStringLiteral("别处/") + WritingLog::recordFileName());
     QVERIFY(QDir().mkpath(path));
-    delete m_log;
-    m_log = new WritingLog(path, [this] { return m_now; });
-    m_fx->ctx.writing = m_log;
+    m_fx->startLog(path);
     frm_edit *editor = open(QStringLiteral("开头"));
     QVERIFY(editor);
     typeText(editor->Text1, QStringLiteral("一二三"));
-    QVERIFY(!m_log->writeNow());
-    QVERIFY(!m_log->error().isEmpty());
+    QVERIFY(!m_fx->log().writeNow());
+    QVERIFY(!m_fx->log().error().isEmpty());
     typeText(editor->Text1, QStringLiteral("四"));
     QVector<WritingLog::Row> rows;
-    m_log->rows(0, m_log->today(), &rows);
+    m_fx->log().rows(0, m_fx->log().today(), &rows);
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows.first().figures.added.all, 4);
     QCOMPARE(editor->panelText(9), QStringLiteral("今日 4"));
 
     // Once the file can be made, everything kept meanwhile is written.
     QVERIFY(QDir(path).removeRecursively());
-    QVERIFY(m_log->writeNow());
-    QVERIFY(m_log->error().isEmpty());
+    QVERIFY(m_fx->log().writeNow());
+    QVERIFY(m_fx->log().error().isEmpty());
     QCOMPARE(inFile(path).added.all, 4);
 }
 
 void tst_writing_day::killedProgramLosesAtMostTheLastTenSeconds()
 {
-    const QString path = m_fx->path(WritingLog::recordFileName());
+    const QString path = m_fx->recordPath();
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(), {QLatin1String(kChildSwitch), path});
     QVERIFY(child.waitForStarted());
