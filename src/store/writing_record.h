@@ -13,6 +13,10 @@
 #include <array>
 #include <memory>
 
+namespace sqlite {
+class Db;
+}
+
 // One day of one chapter. The figures, in this order: added, added without
 // punctuation, net, net without punctuation, imported, imported without
 // punctuation, minutes.
@@ -60,11 +64,10 @@ public:
     void close();
 
 private:
-    struct Connection;
     bool open(bool create);
     bool fail(const QString &why);
 
     QString m_path;
-    std::unique_ptr<Connection> m_db;
+    std::unique_ptr<sqlite::Db> m_db;
     QString m_error;
 };
