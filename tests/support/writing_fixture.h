@@ -11,13 +11,19 @@
 class WritingFixture : public ProgramFixture
 {
 public:
-    WritingFixture();
-    ~WritingFixture();
+    WritingFixture() { startLog(); }
+    ~WritingFixture() { ctx.writing = nullptr; }
 
     QString recordPath() const { return path(WritingLog::recordFileName()); }
     // A new log on the record at recordPath (by default the fixture's own), as
     // the next run of the program reads it; the old one writes what it has.
-    void startLog(const QString &recordPath = QString());
+    void startLog(const QString &recordPath = QString())
+    {
+        m_log.reset();
+        m_log = std::make_unique<WritingLog>(recordPath.isEmpty() ? this->recordPath() : recordPath,
+                                             [this] { return now; });
+        ctx.writing = m_log.get();
+    }
     WritingLog &log() { return *m_log; }
 
     // 21:00 on a Monday unless a test moves it.
