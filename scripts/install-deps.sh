@@ -21,7 +21,7 @@ case "${1:-}" in
   fi
   ;;
 --screenshots)
-  packages+=(fonts-wqy-microhei xvfb openbox xdotool x11-apps imagemagick)
+  packages+=(fonts-wqy-microhei xvfb openbox xdotool x11-apps imagemagick sqlite3)
   ;;
 esac
 missing=()

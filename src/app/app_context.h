@@ -11,6 +11,7 @@ class DataSource;
 class Prompts;
 class QWidget;
 class SnapshotKeeper;
+class WritingLog;
 
 // The windows the chapter manager opens on the novel it shows. Each is given
 // the manager's data source, standing on the chapter chosen where the window
@@ -25,6 +26,9 @@ enum class ManagerWindow {
     ChapterNotes,   // the notes of the chosen chapter, modal: returns once closed
     ChapterHistory, // the chosen chapter's earlier texts, modal: returns once closed
     LostChapters,   // the chapters the snapshots hold and the novel lost, modal
+    // 写作统计: the writer's figures for this novel and for all; modeless,
+    // stores nothing into the manager's data source.
+    WritingStatistics,
 };
 
 // Shows the program's windows; each call creates the window afresh. Windows
@@ -62,6 +66,8 @@ struct AppContext
     // Takes the snapshots of the novels the chapter manager opens; none when
     // not given.
     SnapshotKeeper *snapshots = nullptr;
+    // Keeps the writer's day (what was written, the goal); none when not given.
+    WritingLog *writing = nullptr;
     // Hands an address to the system's web browser.
     std::function<bool(const QUrl &)> openUrl;
     // What the library last said of the files it cannot show, so that each

@@ -58,6 +58,8 @@ public:
     QAction *zhaohuizhangjie = nullptr;
     QMenu *teshu = nullptr;
     QAction *teshuzengjia = nullptr;
+    // 写作统计(&T), at the end of each of the three menus, and Ctrl+T.
+    QAction *xiezuotongji = nullptr;
 
 public slots:
     void TreeView1_Click();

@@ -9,6 +9,7 @@
 #include "library/frm_about.h"
 #include "library/frm_dl.h"
 #include "library/frm_new.h"
+#include "statistics/statistics_window.h"
 
 #include <QScreen>
 
@@ -57,11 +58,28 @@ void WindowNavigator::showFromManager(ManagerWindow window, DataSource &data, QW
     case ManagerWindow::LostChapters:
         showDeletedChapters(m_ctx, data, manager);
         break;
+    case ManagerWindow::WritingStatistics:
+        showStatistics(data.databaseName());
+        break;
     }
     if (editor) {
         m_editor = editor;
         m_editorManager = manager;
     }
+}
+
+void WindowNavigator::showStatistics(const QString &novelPath)
+{
+    // One window at a time, on the novel it was last asked for.
+    if (m_statistics && m_statistics->novelPath() != novelPath) {
+        m_statistics->close();
+        m_statistics.clear();
+    }
+    if (!m_statistics)
+        m_statistics = new StatisticsWindow(m_ctx.writing, novelPath);
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
 }
 
 bool WindowNavigator::raiseOpenedFrom(QWidget *manager)

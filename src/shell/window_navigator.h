@@ -7,6 +7,7 @@
 #include <QPointer>
 
 class frm_about;
+class StatisticsWindow;
 
 class WindowNavigator : public Navigator
 {
@@ -22,8 +23,11 @@ public:
     bool raiseOpenedFrom(QWidget *manager) override;
 
 private:
+    void showStatistics(const QString &novelPath);
+
     AppContext &m_ctx;
     QPointer<frm_about> m_about;
+    QPointer<StatisticsWindow> m_statistics;
     // The editor opened from a chapter manager, and that manager.
     QPointer<QWidget> m_editor;
     QPointer<QWidget> m_editorManager;
