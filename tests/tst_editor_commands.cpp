@@ -96,14 +96,20 @@ void tst_editor_commands::rightButtonOpensOnlyTheEditorsMenu()
     QStringList items;
     for (const QAction *a : editor->gongneng->actions())
         items << a->objectName() + QLatin1Char('=') + a->text() + QLatin1Char('=') + a->shortcut().toString();
-    const QStringList expected = {
-        QStringLiteral("fuzhu=复制(&C)=Ctrl+C"), QStringLiteral("zhantie=粘贴(&V)=Ctrl+V"),
-        QStringLiteral("jianqie=剪切(&T)=Ctrl+T"), QStringLiteral("quanxuan=全选(&S)=Ctrl+S"),
-        QStringLiteral("chexiao=撤销(&U)=Ctrl+U"), QStringLiteral("fenge=="), QStringLiteral("ziliaochaxun=资料查询="),
-        QStringLiteral("juese=角色查询="), QStringLiteral("fengess=="), QStringLiteral("about=关于我们="),
-        // Find and replace, after the designed items.
-        QStringLiteral("chazhaofenge=="), QStringLiteral("chazhaotihuan=查找替换(&F)=Ctrl+H")};
-    QCOMPARE(items, expected);
+    const QStringList expected = {QStringLiteral("fuzhu=复制(&C)=Ctrl+C"),
+                                  QStringLiteral("zhantie=粘贴(&V)=Ctrl+V"),
+                                  QStringLiteral("jianqie=剪切(&T)=Ctrl+T"),
+                                  QStringLiteral("quanxuan=全选(&S)=Ctrl+S"),
+                                  QStringLiteral("chexiao=撤销(&U)=Ctrl+U"),
+                                  QStringLiteral("fenge=="),
+                                  QStringLiteral("ziliaochaxun=资料查询="),
+                                  QStringLiteral("juese=角色查询="),
+                                  QStringLiteral("fengess=="),
+                                  QStringLiteral("about=关于我们=")};
+    QCOMPARE(items.mid(0, expected.size()), expected);
+    // Find and replace comes after the designed items.
+    QCOMPARE(items.mid(expected.size()),
+             QStringList({QStringLiteral("chazhaofenge=="), QStringLiteral("chazhaotihuan=查找替换(&F)=Ctrl+H")}));
     QCOMPARE(editor->gongneng->title(), QStringLiteral("功能菜单"));
 
     // The lookups only close the menu.
