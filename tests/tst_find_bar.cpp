@@ -237,7 +237,7 @@ void tst_find_bar::showsTheWholeBooksHitNearestToItsPlace()
     editor->Text1->insertPlainText(QStringLiteral("丙"));
     TextQuery query;
     query.pattern = QStringLiteral("甲乙");
-    showHitInEditor(editor, query, 4 + 3000);
+    showFoundHit(editor, query, 4 + 3000);
     QCOMPARE(barOf(editor)->findState->text(), QStringLiteral("第 2 / 2 处"));
     QCOMPARE(editor->Text1->textCursor().selectionStart(), 1 + 3 + 3000);
     QVERIFY(editor->Text1->viewport()->rect().contains(editor->Text1->cursorRect()));

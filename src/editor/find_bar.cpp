@@ -1,9 +1,7 @@
 #include "editor/find_bar.h"
 
-#include "app/app_context.h"
 #include "editor/box_text.h"
 #include "editor/frm_edit.h"
-#include "ui/prompts.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTimer>
 #include <algorithm>
 
@@ -172,12 +169,7 @@ FindBar::FindBar(frm_edit *editor) : QToolBar(editor), m_editor(editor), m_box(e
 
 TextQuery FindBar::query() const
 {
-    TextQuery q;
-    q.pattern = findText->text();
-    q.caseSensitive = caseSensitive->isChecked();
-    q.widthInsensitive = widthInsensitive->isChecked();
-    q.regex = useRegex->isChecked();
-    return q;
+    return {findText->text(), caseSensitive->isChecked(), widthInsensitive->isChecked(), useRegex->isChecked()};
 }
 
 void FindBar::open(bool replacing)
@@ -466,7 +458,7 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
     return QToolBar::eventFilter(watched, event);
 }
 
-void showHitInEditor(frm_edit *editor, const TextQuery &query, int start)
+void showFoundHit(frm_edit *editor, const TextQuery &query, int start)
 {
     if (auto *bar = editor->findChild<FindBar *>())
         bar->showHit(query, start);

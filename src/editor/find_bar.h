@@ -77,7 +77,6 @@ private:
 
     frm_edit *m_editor;
     QPlainTextEdit *m_box;
-    QAction *m_replaceRow = nullptr;
     TextSearch m_search;
     // The text as the file keeps it when the hits were found, the hits in
     // it, and the same hits at their places in the box.
@@ -90,4 +89,4 @@ private:
 };
 
 // Shows the whole-book search's hit in an open editor: see FindBar::showHit.
-void showHitInEditor(frm_edit *editor, const TextQuery &query, int start);
+void showFoundHit(frm_edit *editor, const TextQuery &query, int start);
