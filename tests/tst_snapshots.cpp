@@ -4,6 +4,7 @@
 #include "app/snapshot_keeper.h"
 #include "chapters/frm_write.h"
 #include "dir_snapshot.h"
+#include "editor/chapter_writer.h"
 #include "editor/frm_edit.h"
 #include "fixture.h"
 #include "hostile_files.h"
@@ -24,6 +25,9 @@
 
 using Result = NovelSnapshot::Result;
 Q_DECLARE_METATYPE(Result)
+
+// The log a chapter's writer lets grow before it copies it into the file.
+constexpr qint64 kLogLimit = 64 * 1024 * 1024;
 
 namespace {
 
@@ -367,6 +371,68 @@ private slots:
         const Result result = snapshot.take(m_now);
         QVERIFY2(result == Result::Damaged || result == Result::Unreadable, qPrintable(snapshot.lastError()));
         QCOMPARE(dirSnapshot(snapshot.folder()), before);
+    }
+
+    void aFileThatDoesNotOpenAsANovelIsNeverCopied_data()
+    {
+        QTest::addColumn<QStringList>("change");
+        QTest::newRow("信息 a view") << QStringList{"DROP TABLE 信息", "CREATE VIEW 信息 AS SELECT 1 AS 书名"};
+        QTest::newRow("小说 a virtual table")
+            << QStringList{"DROP TABLE 小说", "CREATE VIRTUAL TABLE 小说 USING fts4(章节名称, 章节内容)"};
+        QTest::newRow("分卷 missing") << QStringList{"DROP TABLE 分卷"};
+    }
+
+    void aFileThatDoesNotOpenAsANovelIsNeverCopied()
+    {
+        QFETCH(QStringList, change);
+        ProgramFixture fx;
+        const QString novel = fx.addNovel(QStringLiteral("非书.mdb"), longNovel(4, 3000));
+        for (const QString &sql : std::as_const(change))
+            sqlColumn(novel, sql);
+        NovelSnapshot snapshot(novel);
+        QCOMPARE(snapshot.take(m_now), Result::Damaged);
+        QVERIFY(!QFileInfo::exists(fx.dataDir() + QStringLiteral("/.备份")));
+    }
+
+    void theLogStaysShortWhileSnapshotsReadAndTheWriterStores()
+    {
+        ProgramFixture fx;
+        QString text = bigText(2000000, 0x4E00);
+        OpenChapter chapter(fx, text);
+        const QString log = chapter.path + QStringLiteral("-wal");
+        ChapterWriter writer(chapter.path, chapter.id);
+        text += QChar(0x5B57);
+        writer.submit(text);
+        QVERIFY(writer.flush());
+        // What one store of the chapter adds to the log.
+        const qint64 oneStore = QFileInfo(log).size();
+        QVERIFY(oneStore > 0);
+
+        // Snapshots read the novel one after another, each holding the log
+        // for as long as its copy takes, while stores follow one another
+        // without a pause, well past 64 MiB of log.
+        QTemporaryDir folders;
+        std::atomic_bool storing{true};
+        std::unique_ptr<QThread> taker(QThread::create([&] {
+            for (int i = 0; storing; ++i) {
+                const QString folder = folders.filePath(QString::number(i));
+                NovelSnapshot(chapter.path, folder).take(QDateTime::currentDateTime());
+                QDir(folder).removeRecursively();
+            }
+        }));
+        taker->start();
+        qint64 longest = 0;
+        for (qint64 stored = 0; stored < 2 * kLogLimit; stored += oneStore) {
+            text += QChar(0x5B57);
+            writer.submit(text);
+            QVERIFY(writer.flush());
+            longest = std::max(longest, QFileInfo(log).size());
+        }
+        storing = false;
+        QVERIFY(taker->wait(60000));
+        QVERIFY2(longest <= kLogLimit + oneStore + 64 * 1024,
+                 qPrintable(QStringLiteral("%1 bytes of log, one store %2").arg(longest).arg(oneStore)));
+        QCOMPARE(chapter.storedText(), text);
     }
 
     void aSnapshotIsConsistentWhileTheEditorStoresKeystrokes_data()

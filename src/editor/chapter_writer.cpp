@@ -8,9 +8,9 @@
 
 namespace {
 
-// About 64 MB of log at the usual page size; a pause in the typing this long
-// is taken for the time to copy the log into the file.
-constexpr int kLogPages = 4096;
+// The log a chapter's writes may gather before the writer copies it into the
+// file; a pause in the typing this long is taken for the time to copy it.
+constexpr qint64 kLogLimitBytes = 64 * 1024 * 1024;
 constexpr int kPauseMs = 1000;
 
 } // namespace
@@ -81,11 +81,11 @@ void ChapterWriter::run()
         data.close();
         return false;
     };
-    reach();
     // Every write of a long chapter adds all its pages to the log. Copying
     // them into the file is left to pauses in the typing, when it delays no
-    // keystroke, and to a log grown long.
-    data.setLogCheckpointPages(kLogPages);
+    // keystroke, and to a log grown long, here on the writer's thread.
+    data.setLogLimit(kLogLimitBytes);
+    reach();
     bool logged = false;
 
     for (;;) {

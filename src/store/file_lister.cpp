@@ -2,13 +2,12 @@
 
 #include "store/ansi_codec.h"
 #include "store/platform.h"
+#include "store/sqlite_db.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QUrl>
-#include <sqlite3.h>
 
 const QString kNoSuchDirectory = QStringLiteral("目录不存在");
 
@@ -102,21 +101,24 @@ NovelFileKind novelFileKind(const QString &path, QString *why)
         return said(NovelFileKind::NotADatabase);
     file.close();
 
-    // Read as it lies: nothing is made beside the file, and nothing in it runs.
-    const QString uri = QString::fromLatin1(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded()) +
-                        QStringLiteral("?immutable=1");
-    sqlite3 *db = nullptr;
+    // Read through the store's own way in: nothing is made beside the file,
+    // and nothing stored in it runs.
+    sqlite::Db db;
+    sqlite::NovelOptions options;
+    options.access = sqlite::Access::ReadOnly;
     NovelFileKind result = NovelFileKind::Damaged;
-    if (sqlite3_open_v2(uri.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *st = nullptr;
-        const char *sql =
-            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('信息', '分卷', '小说')";
-        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-            result = sqlite3_column_int(st, 0) == 3 ? NovelFileKind::Novel : NovelFileKind::NotANovel;
-        else
-            error = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(st);
+    if (sqlite::openNovel(db, path, options, &error)) {
+        result = NovelFileKind::Novel;
+        for (const QString &name : {QStringLiteral("信息"), QStringLiteral("分卷"), QStringLiteral("小说")}) {
+            sqlite::TableKind table = sqlite::TableKind::Missing;
+            if (!sqlite::tableKind(db, name, &table)) {
+                error = db.errorText();
+                result = NovelFileKind::Damaged;
+                break;
+            }
+            if (table != sqlite::TableKind::Table)
+                result = NovelFileKind::NotANovel;
+        }
     }
-    sqlite3_close_v2(db);
     return said(result, result == NovelFileKind::Damaged ? error : QString());
 }

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
-#include <QUrl>
 #include <algorithm>
 #include <numeric>
 #include <sqlite3.h>
@@ -32,54 +31,25 @@ constexpr int kStepsPerFlush = 4;
 // How long the snapshot's connection waits for a lock the editor holds: the
 // editor never waits for the snapshot, the snapshot may wait for the editor.
 constexpr int kBusyTimeoutMs = 2000;
+// Times a copy may let go of the log for the editor's writer and start
+// again before it gives up until the typing rests.
+constexpr int kMostPasses = 8;
 
 constexpr qint64 kHour = 3600;
 constexpr qint64 kDay = 24 * kHour;
 
-// A statement that finalizes itself.
-class Statement
+qint64 dataVersion(sqlite::Db &db)
 {
-public:
-    Statement(sqlite3 *db, const char *sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_st, nullptr); }
-    ~Statement() { sqlite3_finalize(m_st); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-    // SQLITE_ROW, SQLITE_DONE or the error.
-    int step() { return m_rc == SQLITE_OK ? sqlite3_step(m_st) : m_rc; }
-    qint64 integer() const { return sqlite3_column_int64(m_st, 0); }
-    QString text() const
-    {
-        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_st, 0)),
-                                 sqlite3_column_bytes(m_st, 0));
-    }
-
-private:
-    sqlite3_stmt *m_st = nullptr;
-    int m_rc = SQLITE_OK;
-};
-
-QString errorText(sqlite3 *db, int rc)
-{
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    db.armTimeLimit();
+    sqlite::Statement st(db, QStringLiteral("PRAGMA data_version"));
+    return st.next() ? st.int64(0) : -1;
 }
 
-qint64 dataVersion(sqlite3 *db)
+bool isWal(sqlite::Db &db)
 {
-    Statement st(db, "PRAGMA data_version");
-    return st.step() == SQLITE_ROW ? st.integer() : -1;
-}
-
-bool isWal(sqlite3 *db)
-{
-    Statement st(db, "PRAGMA journal_mode");
-    return st.step() == SQLITE_ROW && st.text().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
-}
-
-// A failure that says the novel's pages are not what a database holds.
-bool isDamage(int rc)
-{
-    const int primary = rc & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+    db.armTimeLimit();
+    sqlite::Statement st(db, QStringLiteral("PRAGMA journal_mode"));
+    return st.next() && st.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
 }
 
 QVector<QDateTime> timesOf(const QVector<SnapshotFile> &taken)
@@ -269,33 +239,30 @@ NovelSnapshot::Result NovelSnapshot::fail(Result result, const QString &why)
 
 bool NovelSnapshot::open()
 {
-    if (m_source)
+    if (m_source.isOpen())
         return true;
-    if (!QFileInfo(m_novel).isFile()) {
-        m_error = QStringLiteral("找不到文件：%1").arg(m_novel);
-        return false;
-    }
     // Read-write without create: a vanished file is an error, and when this
     // connection is the last to let go of the novel it folds the log back
     // into the file, as the chapter manager's own would have.
-    const int rc = sqlite3_open_v2(QFile::encodeName(m_novel).constData(), &m_source, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK) {
-        m_error = errorText(m_source, rc);
+    sqlite::NovelOptions options;
+    options.busyTimeoutMs = kBusyTimeoutMs;
+    m_refused = Result::Unreadable;
+    if (!sqlite::openNovel(m_source, m_novel, options, &m_error))
+        return false;
+    m_source.armTimeLimit();
+    const sqlite::Verdict verdict = sqlite::checkNovel(m_source, sqlite::PageCheck::None, &m_error);
+    if (verdict != sqlite::Verdict::Novel) {
+        m_refused = verdict == sqlite::Verdict::Damaged ? Result::Damaged : Result::Unreadable;
         close();
         return false;
     }
-    sqlite3_extended_result_codes(m_source, 1);
-    sqlite3_busy_timeout(m_source, kBusyTimeoutMs);
     m_version = dataVersion(m_source);
     return true;
 }
 
 void NovelSnapshot::close()
 {
-    if (m_source) {
-        sqlite3_close_v2(m_source);
-        m_source = nullptr;
-    }
+    m_source.close();
 }
 
 bool NovelSnapshot::changedSince()
@@ -306,7 +273,7 @@ bool NovelSnapshot::changedSince()
 
 NovelSnapshot::Result NovelSnapshot::takeIfChanged(const QDateTime &now, const std::atomic_bool *cancel)
 {
-    if (m_source && !changedSince()) {
+    if (m_source.isOpen() && !changedSince()) {
         m_kept.clear();
         return Result::Unchanged;
     }
@@ -319,7 +286,7 @@ NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomi
     if (cancel && *cancel)
         return Result::Cancelled;
     if (!open())
-        return Result::Unreadable;
+        return m_refused;
     const QVector<SnapshotFile> before = snapshotFilesIn(m_folder);
     if (!snapshotDue(timesOf(before), now)) {
         prune(now);
@@ -342,7 +309,7 @@ NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomi
     qint64 version = -1;
     Result result = copyInto(temp, &version, cancel);
     if (result == Result::Kept)
-        result = check(temp);
+        result = check(temp, cancel);
     // The newest snapshot up to now; one dated later stops no new one.
     const auto newest =
         std::find_if(before.cbegin(), before.cend(), [&](const SnapshotFile &s) { return s.taken <= now; });
@@ -375,109 +342,120 @@ NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomi
 
 NovelSnapshot::Result NovelSnapshot::copyInto(const QString &temp, qint64 *version, const std::atomic_bool *cancel)
 {
-    sqlite3 *dest = nullptr;
-    int rc = sqlite3_open_v2(QFile::encodeName(temp).constData(), &dest, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString why = errorText(dest, rc);
-        sqlite3_close_v2(dest);
-        return fail(Result::Unwritable, why);
-    }
-    // The copy needs no journal of its own: a half-made copy is thrown away.
-    // Its pages reach the disk when the copy is committed.
-    sqlite3_exec(dest, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+    // The copy is a file of the snapshot's own making, written page by page
+    // and never read here. It needs no journal: a half-made copy is thrown
+    // away. Its pages reach the disk when the copy is committed.
+    sqlite::Db dest;
+    if (!dest.open(temp, SQLITE_OPEN_READWRITE))
+        return fail(Result::Unwritable, dest.errorText());
+    dest.exec("PRAGMA journal_mode=OFF");
 
     // In a file written ahead through a log, one read transaction sees one
     // stored state from the first page to the last while the editor goes on
     // storing. Without the log a reader would hold up the editor, so the copy
-    // goes a step at a time and starts again when the novel changes.
+    // goes a step at a time and starts again when the novel changes. The
+    // editor's writer may also ask for the log back, to start it again once
+    // it has grown long: the copy then lets go of it and starts again later.
     const bool wal = isWal(m_source);
-    bool reading = false;
-    Result result = Result::Kept;
-    if (wal) {
-        reading = sqlite3_exec(m_source, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-        Statement first(m_source, "SELECT count(*) FROM sqlite_master");
-        rc = first.step();
-        if (rc != SQLITE_ROW)
-            result = fail(isDamage(rc) ? Result::Damaged : Result::Unreadable, errorText(m_source, rc));
-    }
-    *version = dataVersion(m_source);
-
-    sqlite3_backup *backup = result == Result::Kept ? sqlite3_backup_init(dest, "main", m_source, "main") : nullptr;
-    if (result == Result::Kept && !backup)
-        result = fail(Result::Unwritable, errorText(dest, sqlite3_errcode(dest)));
     QFile flusher(temp);
     flusher.open(QIODevice::ReadOnly);
-    int steps = 0, waits = 0;
-    while (backup && result == Result::Kept) {
-        if (cancel && *cancel) {
-            result = Result::Cancelled;
+    Result result = Result::Kept;
+    int steps = 0, waits = 0, passes = 0;
+    for (;;) {
+        const quint64 asked = sqlite::logReleaseRequests();
+        bool reading = false;
+        if (wal) {
+            m_source.armTimeLimit();
+            reading = m_source.exec("BEGIN");
+            sqlite::Statement first(m_source, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            if (!first.next())
+                result =
+                    fail(sqlite::isDamage(first.code()) ? Result::Damaged : Result::Unreadable, m_source.errorText());
+        }
+        *version = dataVersion(m_source);
+
+        sqlite3_backup *backup =
+            result == Result::Kept ? sqlite3_backup_init(dest.handle(), "main", m_source.handle(), "main") : nullptr;
+        if (result == Result::Kept && !backup)
+            result = fail(Result::Unwritable, dest.errorText());
+        bool letGo = false;
+        while (backup && result == Result::Kept) {
+            if (cancel && *cancel) {
+                result = Result::Cancelled;
+                break;
+            }
+            if (reading && sqlite::logReleaseRequests() != asked) {
+                letGo = true;
+                break;
+            }
+            const int rc = sqlite3_backup_step(backup, kPagesPerStep);
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc == SQLITE_OK) {
+                // Each change of the novel starts the copy again; a novel that
+                // never rests long enough is copied another time.
+                const int pages = sqlite3_backup_pagecount(backup);
+                if (++steps > 8 * (pages / kPagesPerStep + 1) + 16)
+                    result = fail(Result::Busy, QStringLiteral("小说一直在改动"));
+                if (steps % kStepsPerFlush == 0)
+                    platform::syncData(flusher);
+                continue;
+            }
+            if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+                if (++waits > kBusyTimeoutMs / 5)
+                    result = fail(Result::Busy, QString::fromUtf8(sqlite3_errstr(rc)));
+                else
+                    sqlite3_sleep(5);
+                continue;
+            }
+            result = fail(sqlite::isDamage(rc) ? Result::Damaged : Result::Unwritable,
+                          QString::fromUtf8(sqlite3_errstr(rc)));
+        }
+        if (backup) {
+            const int rc = sqlite3_backup_finish(backup);
+            if (result == Result::Kept && !letGo && rc != SQLITE_OK)
+                result = fail(sqlite::isDamage(rc) ? Result::Damaged : Result::Unwritable,
+                              QString::fromUtf8(sqlite3_errstr(rc)));
+        }
+        if (reading)
+            m_source.exec("COMMIT");
+        if (!letGo || result != Result::Kept)
+            break;
+        if (++passes > kMostPasses) {
+            result = fail(Result::Busy, QStringLiteral("小说一直在改动"));
             break;
         }
-        rc = sqlite3_backup_step(backup, kPagesPerStep);
-        if (rc == SQLITE_DONE)
-            break;
-        if (rc == SQLITE_OK) {
-            // Each change of the novel starts the copy again; a novel that
-            // never rests long enough is copied another time.
-            const int pages = sqlite3_backup_pagecount(backup);
-            if (++steps > 8 * (pages / kPagesPerStep + 1) + 16)
-                result = fail(Result::Busy, QStringLiteral("小说一直在改动"));
-            if (steps % kStepsPerFlush == 0)
-                platform::syncData(flusher);
-            continue;
-        }
-        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
-            if (++waits > kBusyTimeoutMs / 5)
-                result = fail(Result::Busy, QString::fromUtf8(sqlite3_errstr(rc)));
-            else
-                sqlite3_sleep(5);
-            continue;
-        }
-        result = fail(isDamage(rc) ? Result::Damaged : Result::Unwritable, QString::fromUtf8(sqlite3_errstr(rc)));
+        // Read again once the writer has copied its log into the file, so as
+        // not to hold up that copy once more.
+        for (int i = 0; sqlite::logReleaseUnderway() && i < kBusyTimeoutMs / 5 && !(cancel && *cancel); ++i)
+            sqlite3_sleep(5);
     }
-    if (backup) {
-        rc = sqlite3_backup_finish(backup);
-        if (result == Result::Kept && rc != SQLITE_OK)
-            result = fail(isDamage(rc) ? Result::Damaged : Result::Unwritable, QString::fromUtf8(sqlite3_errstr(rc)));
-    }
-    if (reading)
-        sqlite3_exec(m_source, "COMMIT", nullptr, nullptr, nullptr);
-    rc = sqlite3_close_v2(dest);
-    if (result == Result::Kept && rc != SQLITE_OK)
-        result = fail(Result::Unwritable, QString::fromUtf8(sqlite3_errstr(rc)));
+    dest.close();
     return result;
 }
 
-NovelSnapshot::Result NovelSnapshot::check(const QString &temp)
+NovelSnapshot::Result NovelSnapshot::check(const QString &temp, const std::atomic_bool *cancel)
 {
     // Nobody else knows the copy: it is read as it lies, with no lock and no
-    // log files beside it.
-    const QString uri = QString::fromLatin1(QUrl::fromLocalFile(QFileInfo(temp).absoluteFilePath()).toEncoded()) +
-                        QStringLiteral("?immutable=1");
-    sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(uri.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-    Result result = Result::Kept;
-    if (rc != SQLITE_OK) {
-        result = fail(Result::Unwritable, errorText(db, rc));
-    } else {
-        Statement st(db, "PRAGMA quick_check");
-        QStringList found;
-        while ((rc = st.step()) == SQLITE_ROW)
-            found << st.text();
-        if (rc != SQLITE_DONE)
-            result = fail(isDamage(rc) ? Result::Damaged : Result::Unreadable, errorText(db, rc));
-        else if (found != QStringList{QStringLiteral("ok")})
-            result = fail(Result::Damaged, found.join(QLatin1Char('\n')));
+    // log files beside it. It was made here page by page, so its check takes
+    // as long as its size asks and ends early only when cancelled.
+    sqlite::Db db;
+    sqlite::NovelOptions options;
+    options.access = sqlite::Access::ReadOnly;
+    db.setCancel(cancel);
+    QString why;
+    if (!sqlite::openNovel(db, temp, options, &why))
+        return fail(Result::Unwritable, why);
+    db.setDeadline(std::chrono::steady_clock::time_point::max());
+    switch (sqlite::checkNovel(db, sqlite::PageCheck::Quick, &why)) {
+    case sqlite::Verdict::Novel:
+        return Result::Kept;
+    case sqlite::Verdict::Damaged:
+        return fail(Result::Damaged, why);
+    case sqlite::Verdict::Unreadable:
+        break;
     }
-    if (result == Result::Kept) {
-        // A sound database that is not a novel is no copy of one.
-        Statement tables(
-            db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('信息', '分卷', '小说')");
-        if (tables.step() != SQLITE_ROW || tables.integer() != 3)
-            result = fail(Result::Damaged, QStringLiteral("不是小说文件"));
-    }
-    sqlite3_close_v2(db);
-    return result;
+    return cancel && *cancel ? Result::Cancelled : fail(Result::Unreadable, why);
 }
 
 void NovelSnapshot::prune(const QDateTime &now)

@@ -4,12 +4,12 @@
 // another name it opens in the library like any novel.
 #pragma once
 
+#include "store/sqlite_db.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QVector>
 #include <atomic>
-
-struct sqlite3;
 
 // The folder that keeps the snapshots of the novel file at novelPath: the
 // hidden folder ".备份" of the novel's own directory, and in it one folder
@@ -83,7 +83,8 @@ public:
     NovelSnapshot &operator=(const NovelSnapshot &) = delete;
 
     // Opens the connection and notes the novel's state, so that a later
-    // changedSince() can tell whether anything was stored in between.
+    // changedSince() can tell whether anything was stored in between. Only a
+    // file that opens as a novel is ever copied.
     bool open();
     // Takes a snapshot named for now (or the next free second) when one is
     // due, keeps it when it passes the check and differs from the newest, and
@@ -108,14 +109,16 @@ public:
 private:
     bool changedSince();
     Result copyInto(const QString &temp, qint64 *version, const std::atomic_bool *cancel);
-    Result check(const QString &temp);
+    Result check(const QString &temp, const std::atomic_bool *cancel);
     Result fail(Result result, const QString &why);
 
     QString m_novel;
     QString m_folder;
     QString m_kept;
     QString m_error;
-    sqlite3 *m_source = nullptr;
+    sqlite::Db m_source;
+    // Why the last open() failed.
+    Result m_refused = Result::Unreadable;
     // PRAGMA data_version of the state the last snapshot (or open) saw.
     qint64 m_version = -1;
 };
