@@ -11,6 +11,7 @@ class DataSource;
 class Prompts;
 class QWidget;
 class SnapshotKeeper;
+struct TextQuery;
 
 // The windows the chapter manager opens on the novel it shows. Each is given
 // the manager's data source, standing on the chapter chosen where the window
@@ -23,6 +24,9 @@ enum class ManagerWindow {
     ReadChapter,    // the editor on the chosen chapter, locked
     EditNewChapter, // the editor, empty, on the chapter just added
     ChapterNotes,   // the notes of the chosen chapter, modal: returns once closed
+    // 全书查找替换: modeless over the manager and closed with it; moves the
+    // manager's data source only to open a hit as EditChapter does.
+    BookSearch,
 };
 
 // Shows the program's windows; each call creates the window afresh. Windows
@@ -41,6 +45,16 @@ public:
     // Brings the window opened from manager that takes the input in its
     // place (the editor) to the front; false when none is open.
     virtual bool raiseOpenedFrom(QWidget *manager) = 0;
+    // Shows a hit of query in the editor opened from manager, selected and
+    // in view: the hit nearest to start, a place in the chapter's text as
+    // the file keeps it. False when no editor is open from manager.
+    virtual bool showHitInEditor(QWidget *manager, const TextQuery &query, int start)
+    {
+        Q_UNUSED(manager);
+        Q_UNUSED(query);
+        Q_UNUSED(start);
+        return false;
+    }
 };
 
 struct AppContext

@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "app/snapshot_keeper.h"
+#include "chapters/book_search_command.h"
 #include "chapters/outline_refusals.h"
 #include "chapters/tree_label_editing.h"
 #include "ui/prompts.h"
@@ -98,6 +99,9 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
     teshu->setObjectName(QStringLiteral("teshu"));
     teshuzengjia = addMenuItem(teshu, "teshuzengjia", QStringLiteral("新增章节(&N)"), &frm_write::teshuzengjia_Click);
 
+    quanshuchazhao = addBookSearchCommand(this, {zhangjiecaozuo, fenjuancaozuo, teshu}, [this] {
+        m_ctx.nav->showFromManager(ManagerWindow::BookSearch, Data1, this);
+    });
     Form_Load();
 }
 
