@@ -76,3 +76,15 @@ xdotool key m
 sleep 2
 editor=$(xdotool getactivewindow)
 shoot "$editor" editor
+
+# The editor closed, Ctrl+F in the chapter manager opens 全书查找替换 over it;
+# a search there lists its hits by volume and chapter.
+xdotool key --clearmodifiers alt+F4
+sleep 1.5
+xdotool windowactivate --sync "$manager"
+xdotool key --clearmodifiers ctrl+f
+search=$(wait_window '^全书查找替换$')
+xdotool type --delay 120 '了'
+xdotool key Return
+sleep 2
+shoot "$search" search
