@@ -9,6 +9,7 @@
 #include "fixture.h"
 #include "manager_window.h"
 #include "open_chapter.h"
+#include "other_program.h"
 #include "search/book_search_window.h"
 #include "search/search_results.h"
 #include "store/snapshot.h"
@@ -37,6 +38,27 @@ NovelSpec book()
                        {QStringLiteral("第一卷"), QStringLiteral("第二章"), QStringLiteral("无人")},
                        {QStringLiteral("第一卷"), QStringLiteral("第三章"), QStringLiteral("ＺＨＡＮＧ，zhang,张三")}};
     return recipe;
+}
+
+// recipe as another program may keep a novel: text as UTF-8, no log.
+void makeUtf8Novel(const QString &path, const NovelSpec &recipe)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    OtherProgram other(path);
+    QVERIFY(other.exec(QStringLiteral("PRAGMA encoding = 'UTF-8'")));
+    for (const char *table :
+         {"信息 (书名 TEXT, 作者 TEXT, 角色 TEXT, 说明 TEXT, 大纲 TEXT, 封面 BLOB)", "分卷 (分卷 TEXT)",
+          "小说 (编号 INTEGER PRIMARY KEY AUTOINCREMENT, 所属分卷 TEXT, 章节名称 TEXT, "
+          "章节内容 TEXT, 章节附注 TEXT)"})
+        QVERIFY(other.exec(QStringLiteral("CREATE TABLE ") + QString::fromUtf8(table)));
+    QVERIFY(other.exec(QStringLiteral("INSERT INTO 信息 (书名) VALUES (?)"), {recipe.title}));
+    for (const QString &volume : recipe.volumes)
+        QVERIFY(other.exec(QStringLiteral("INSERT INTO 分卷 VALUES (?)"), {volume}));
+    for (const ChapterSpec &c : recipe.chapters)
+        QVERIFY(
+            other.exec(QStringLiteral("INSERT INTO 小说 (所属分卷, 章节名称, 章节内容, 章节附注) VALUES (?, ?, ?, ?)"),
+                       {c.volume, c.title, c.text, c.notes}));
+    QCOMPARE(other.column(QStringLiteral("PRAGMA encoding")).value(0).toString(), QStringLiteral("UTF-8"));
 }
 
 BookSearchWindow *searchWindow()
@@ -111,13 +133,14 @@ private slots:
     void listsHitsInTheNovelsOrder();
     void badInputIsToldAndChangesNothing_data();
     void badInputIsToldAndChangesNothing();
+    void replacesAfterASnapshotAndUndoesByteForByte_data();
     void replacesAfterASnapshotAndUndoesByteForByte();
     void theOpenEditorOwnsItsChapter();
     void runawayExpressionIsStoppedAndSaid();
     void aNewSearchCallsOffTheOneUnderWay();
 
 private:
-    BookSearchWindow *open(const NovelSpec &recipe = book());
+    BookSearchWindow *open(const NovelSpec &recipe = book(), bool textAsUtf8 = false);
     void search(BookSearchWindow *w, const QString &pattern, const QString &options = QString());
 
     ProgramFixture *m_fx = nullptr;
@@ -141,9 +164,17 @@ void tst_book_search::cleanup()
     m_fx = nullptr;
 }
 
-BookSearchWindow *tst_book_search::open(const NovelSpec &recipe)
+BookSearchWindow *tst_book_search::open(const NovelSpec &recipe, bool textAsUtf8)
 {
-    m_manager = openManager(*m_fx, recipe, &m_path);
+    if (textAsUtf8) {
+        m_path = m_fx->dataDir() + QStringLiteral("/其他程序.mdb");
+        makeUtf8Novel(m_path, recipe);
+        m_fx->ctx.currentNovelPath = m_path;
+        m_manager = new frm_write(m_fx->ctx);
+        m_manager->show();
+    } else {
+        m_manager = openManager(*m_fx, recipe, &m_path);
+    }
     m_manager->quanshuchazhao->trigger();
     return searchWindow();
 }
@@ -283,9 +314,17 @@ void tst_book_search::badInputIsToldAndChangesNothing()
     QVERIFY(snapshotsOf(m_path).isEmpty());
 }
 
+void tst_book_search::replacesAfterASnapshotAndUndoesByteForByte_data()
+{
+    QTest::addColumn<bool>("textAsUtf8");
+    QTest::newRow("text kept as UTF-16, as the program keeps it") << false;
+    QTest::newRow("text kept as UTF-8 by another program") << true;
+}
+
 void tst_book_search::replacesAfterASnapshotAndUndoesByteForByte()
 {
-    BookSearchWindow *w = open();
+    QFETCH(bool, textAsUtf8);
+    BookSearchWindow *w = open(book(), textAsUtf8);
     // A text kept as UTF-8 bytes by another program is found and put back
     // as it was kept.
     sqlColumn(m_path, QStringLiteral("UPDATE 小说 SET 章节内容 = X'E69E97E8BF9CE4B88EE5BCA0E4B889' "
