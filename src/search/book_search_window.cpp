@@ -59,9 +59,9 @@ bool snapshotNow(const QString &novelPath, QString *why)
 
 } // namespace
 
-BookSearchWindow::BookSearchWindow(AppContext &ctx, DataSource &data, QWidget *manager,
+BookSearchWindow::BookSearchWindow(AppContext &ctx, DataSource &source, QWidget *manager,
                                    std::function<QString()> selectedVolume)
-    : QWidget(nullptr, Qt::Window), m_ctx(ctx), m_data(data), m_path(data.databaseName()), m_manager(manager),
+    : QWidget(nullptr, Qt::Window), m_ctx(ctx), m_data(source), m_path(source.databaseName()), m_manager(manager),
       m_selectedVolume(std::move(selectedVolume))
 {
     setObjectName(QStringLiteral("BookSearchWindow"));

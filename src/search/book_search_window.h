@@ -26,10 +26,10 @@ class BookSearchWindow : public QWidget
 {
     Q_OBJECT
 public:
-    // data is the chapter manager's data source and manager its window;
+    // source is the chapter manager's data source and manager its window;
     // selectedVolume gives the volume selected in the manager's tree, empty
     // when none is.
-    BookSearchWindow(AppContext &ctx, DataSource &data, QWidget *manager, std::function<QString()> selectedVolume);
+    BookSearchWindow(AppContext &ctx, DataSource &source, QWidget *manager, std::function<QString()> selectedVolume);
     ~BookSearchWindow() override;
 
     QWidget *manager() const { return m_manager; }
