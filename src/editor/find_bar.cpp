@@ -136,7 +136,8 @@ FindBar::FindBar(frm_edit *editor) : QToolBar(editor), m_editor(editor), m_box(e
             scheduleRefresh();
     });
     connect(m_box->verticalScrollBar(), &QScrollBar::valueChanged, this, &FindBar::highlightInView);
-    m_box->viewport()->installEventFilter(this);
+    m_viewport = m_box->viewport();
+    m_viewport->installEventFilter(this);
 
     // The keys work wherever the focus is in the editor.
     const auto key = [this, editor](const QKeySequence &keys, auto slot) {
@@ -443,7 +444,9 @@ void FindBar::highlightInView()
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_box->viewport()) {
+    // Compared with the viewport kept when the filter was set: the box may
+    // be half destroyed when its viewport's last events come.
+    if (watched == m_viewport) {
         if (event->type() == QEvent::Resize && isVisible())
             QTimer::singleShot(0, this, &FindBar::highlightInView);
         return false;

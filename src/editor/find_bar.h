@@ -77,6 +77,7 @@ private:
 
     frm_edit *m_editor;
     QPlainTextEdit *m_box;
+    QWidget *m_viewport = nullptr;
     TextSearch m_search;
     // The text as the file keeps it when the hits were found, the hits in
     // it, and the same hits at their places in the box.
