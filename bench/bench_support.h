@@ -11,9 +11,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QString>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
+#include <initializer_list>
 
 namespace benchsupport {
 
@@ -172,6 +175,38 @@ inline bool resetPeak()
 {
     QFile refs(QStringLiteral("/proc/self/clear_refs"));
     return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
+// A number a run takes from its command line: --name=N, at least least.
+struct IntFlag
+{
+    const char *prefix; // "--name="
+    int *value;
+    int least;
+};
+
+// Runs the benchmarks in an application on the offscreen platform (unless
+// another is asked for), after taking flags out of the command line.
+inline int runBenchmarks(int argc, char **argv, std::initializer_list<IntFlag> flags)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::vector<char *> rest;
+    for (int i = 0; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        const auto flag =
+            std::find_if(flags.begin(), flags.end(), [&](const IntFlag &f) { return arg.startsWith(f.prefix); });
+        if (flag == flags.end())
+            rest.push_back(argv[i]);
+        else
+            *flag->value = std::max(flag->least, arg.mid(int(qstrlen(flag->prefix))).toInt());
+    }
+    int n = int(rest.size());
+    QApplication app(n, rest.data());
+    benchmark::Initialize(&n, rest.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace benchsupport

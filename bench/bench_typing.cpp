@@ -277,22 +277,5 @@ BENCHMARK(BM_OneParagraph)->Iterations(1)->Unit(benchmark::kMillisecond)->UseMan
 // --keys=N and --pause=MS set the run (200 keys, 100 ms apart by default).
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::vector<char *> rest;
-    for (int i = 0; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg.startsWith("--keys="))
-            g_keys = std::max(1, arg.mid(7).toInt());
-        else if (arg.startsWith("--pause="))
-            g_pauseMs = std::max(0, arg.mid(8).toInt());
-        else
-            rest.push_back(argv[i]);
-    }
-    int n = int(rest.size());
-    QApplication app(n, rest.data());
-    benchmark::Initialize(&n, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv, {{"--keys=", &g_keys, 1}, {"--pause=", &g_pauseMs, 0}});
 }

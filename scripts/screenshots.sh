@@ -77,8 +77,25 @@ sleep 2
 editor=$(xdotool getactivewindow)
 shoot "$editor" editor
 
-# The editor closed, Ctrl+F in the chapter manager opens 全书查找替换 over it;
-# a search there lists its hits by volume and chapter.
+# A few words typed at the end of the chapter, and the editor closed: the
+# snapshot taken when the novel opened holds the text as it was. Characters
+# outside the keyboard's map are typed slowly, or some are lost.
+xdotool key --window "$editor" ctrl+End
+xdotool type --delay 250 '远处传来一声汽笛。'
+sleep 1
+xdotool key --window "$editor" alt+F4
+sleep 2
+
+# The chapter menu again, then 历史版本(&H): the newest earlier text beside
+# the current one.
+click "$manager" 400 50 3
+sleep 1
+xdotool key h
+history=$(wait_window '^历史版本 - ')
+shoot "$history" history
+
+# The history closed, Ctrl+F in the chapter manager opens 全书查找替换 over
+# it; a search there lists its hits by volume and chapter.
 xdotool key --clearmodifiers alt+F4
 sleep 1.5
 xdotool windowactivate --sync "$manager"

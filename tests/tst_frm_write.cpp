@@ -140,8 +140,9 @@ private slots:
                      w->ListView1->headerItem()->text(2),
                  QStringLiteral("序号章节字数"));
         const QStringList menus = {QStringLiteral("zhangjiecaozuo:xinjian,shanchu,sss,yueduzhangjie,"
-                                                  "xiugaizhangjie,chakanfuzhu"),
-                                   QStringLiteral("fenjuancaozuo:xinjianfenjuan,shanchufenjuan"),
+                                                  "xiugaizhangjie,chakanfuzhu,lishifenge,lishibanben"),
+                                   QStringLiteral("fenjuancaozuo:xinjianfenjuan,shanchufenjuan,zhaohuifenge,"
+                                                  "zhaohuizhangjie"),
                                    QStringLiteral("teshu:teshuzengjia")};
         for (const QString &m : menus) {
             auto *menu = w->findChild<QMenu *>(m.section(QLatin1Char(':'), 0, 0));

@@ -556,6 +556,42 @@ private slots:
         QCOMPARE(fx.prompts.messages(), QStringList{"成功添加"});
     }
 
+    void aSnapshotTakenNowIgnoresTheHourAndIsThinnedByTheSameRule()
+    {
+        ProgramFixture fx;
+        const QString novel = fx.addNovel(QStringLiteral("夜航.mdb"), longNovel(2, 100));
+        const QString folder = snapshotFolder(novel);
+        SnapshotKeeper keeper;
+        QSignalSpy spy(&keeper, &SnapshotKeeper::finished);
+        QString why;
+        // The hour's first, then one more in the same hour once the novel
+        // changed.
+        QVERIFY(keeper.takeNow(novel, &why));
+        sqlColumn(novel, QStringLiteral("UPDATE 小说 SET 章节内容 = '删前' WHERE 编号 = 1"));
+        QVERIFY(keeper.takeNow(novel, &why));
+        QTRY_COMPARE(results(spy), (QList<int>{int(Result::Kept), int(Result::Kept)}));
+        const QStringList names = snapshotsIn(folder);
+        QCOMPARE(names.size(), 2);
+        QCOMPARE(chapterTexts(folder + QLatin1Char('/') + names.last()).value(0), QStringLiteral("删前"));
+
+        // Within one hour: the hour's first and the newest three stay.
+        NovelSnapshot snapshot(novel, fx.path(QStringLiteral("thinned")));
+        for (int minute = 0; minute < 6; ++minute) {
+            sqlColumn(novel, QStringLiteral("UPDATE 小说 SET 章节内容 = '%1' WHERE 编号 = 2").arg(minute));
+            QCOMPARE(snapshot.take(m_now.addSecs(minute * 60), nullptr, NovelSnapshot::When::Now), Result::Kept);
+        }
+        QCOMPARE(snapshotsIn(snapshot.folder()), (QStringList{"2024-05-20 120000.mdb", "2024-05-20 120300.mdb",
+                                                              "2024-05-20 120400.mdb", "2024-05-20 120500.mdb"}));
+
+        // Where no snapshot can be written, it says why, and nothing waits.
+        QVERIFY(QDir(folder).removeRecursively());
+        fx.writeFile(folder, "not a folder");
+        why.clear();
+        QVERIFY(!keeper.takeNow(novel, &why));
+        QVERIFY2(!why.isEmpty(), "no reason given");
+        QCOMPARE(readAll(folder), QByteArray("not a folder"));
+    }
+
     void aSnapshotOpensAsANovelWhenCopiedBackAndOutlivesItsNovel()
     {
         ProgramFixture fx;

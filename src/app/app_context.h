@@ -24,6 +24,8 @@ enum class ManagerWindow {
     ReadChapter,    // the editor on the chosen chapter, locked
     EditNewChapter, // the editor, empty, on the chapter just added
     ChapterNotes,   // the notes of the chosen chapter, modal: returns once closed
+    ChapterHistory, // the chosen chapter's earlier texts, modal: returns once closed
+    LostChapters,   // the chapters the snapshots hold and the novel lost, modal
     // 全书查找替换: modeless over the manager and closed with it; moves the
     // manager's data source only to open a hit as EditChapter does.
     BookSearch,

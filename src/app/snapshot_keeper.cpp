@@ -39,6 +39,15 @@ public:
         report(snapshot->novelPath(), result);
     }
 
+    NovelSnapshot::Result now(const QString &novelPath, QString *why)
+    {
+        NovelSnapshot snapshot(novelPath);
+        const auto result = snapshot.take(QDateTime::currentDateTime(), m_cancel, NovelSnapshot::When::Now);
+        *why = snapshot.lastError();
+        report(novelPath, result);
+        return result;
+    }
+
 private:
     // Told on the keeper's own thread, where its listeners live.
     void report(const QString &novelPath, NovelSnapshot::Result result)
@@ -101,6 +110,38 @@ bool SnapshotKeeper::waitUntilIdle(int timeoutMs)
             return false;
     }
     return true;
+}
+
+bool SnapshotKeeper::takeNow(const QString &novelPath, QString *why)
+{
+    // The waiter's own: the job fills it and says so under the lock.
+    struct Outcome
+    {
+        QMutex mutex;
+        QWaitCondition done;
+        bool finished = false;
+        NovelSnapshot::Result result = NovelSnapshot::Result::Cancelled;
+        QString why;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    post([worker = m_worker, novelPath, outcome] {
+        QString why;
+        const auto result = worker->now(novelPath, &why);
+        QMutexLocker lock(&outcome->mutex);
+        outcome->result = result;
+        outcome->why = why;
+        outcome->finished = true;
+        outcome->done.wakeAll();
+    });
+    QMutexLocker lock(&outcome->mutex);
+    while (!outcome->finished)
+        outcome->done.wait(&outcome->mutex);
+    // The same state as the newest snapshot is held by that one.
+    const bool held =
+        outcome->result == NovelSnapshot::Result::Kept || outcome->result == NovelSnapshot::Result::SameAsPrevious;
+    if (!held && why)
+        *why = outcome->why.isEmpty() ? QStringLiteral("未能保存快照") : outcome->why;
+    return held;
 }
 
 void SnapshotKeeper::watch(QWidget *window, const QString &novelPath)

@@ -34,6 +34,14 @@ public:
     // since the last one. A window destroyed unreleased is released then.
     void release(QWidget *window);
 
+    // A snapshot of the novel now, whatever the hour's slot holds, before a
+    // change that touches many words at once (deleting chapters, importing
+    // over a chapter, replacing throughout the book, restoring an old text).
+    // Waits until it is taken, after the snapshots asked for before it; true
+    // when a snapshot holds the novel as it is now, else false with why. Not
+    // from the snapshot thread itself.
+    bool takeNow(const QString &novelPath, QString *why);
+
     void setExitGrace(int milliseconds) { m_exitGraceMs = milliseconds; }
     // Waits until every snapshot asked for so far is done; false when that
     // takes longer than the timeout.

@@ -87,6 +87,9 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
         addMenuItem(zhangjiecaozuo, "xiugaizhangjie", QStringLiteral("修改章节(&M)"), &frm_write::xiugaizhangjie_Click);
     chakanfuzhu =
         addMenuItem(zhangjiecaozuo, "chakanfuzhu", QStringLiteral("章节附注(&P)"), &frm_write::chakanfuzhu_Click);
+    zhangjiecaozuo->addSeparator()->setObjectName(QStringLiteral("lishifenge"));
+    lishibanben =
+        addMenuItem(zhangjiecaozuo, "lishibanben", QStringLiteral("历史版本(&H)"), &frm_write::lishibanben_Click);
 
     fenjuancaozuo = new QMenu(QStringLiteral("分卷操作"), this);
     fenjuancaozuo->setObjectName(QStringLiteral("fenjuancaozuo"));
@@ -94,6 +97,9 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
         addMenuItem(fenjuancaozuo, "xinjianfenjuan", QStringLiteral("新建分卷(&F)"), &frm_write::xinjianfenjuan_Click);
     shanchufenjuan =
         addMenuItem(fenjuancaozuo, "shanchufenjuan", QStringLiteral("删除分卷(&C)"), &frm_write::shanchufenjuan_Click);
+    fenjuancaozuo->addSeparator()->setObjectName(QStringLiteral("zhaohuifenge"));
+    zhaohuizhangjie = addMenuItem(fenjuancaozuo, "zhaohuizhangjie", QStringLiteral("找回删除的章节(&G)"),
+                                  &frm_write::zhaohuizhangjie_Click);
 
     teshu = new QMenu(QStringLiteral("特殊章节修改"), this);
     teshu->setObjectName(QStringLiteral("teshu"));
@@ -298,6 +304,7 @@ void frm_write::shanchufenjuan_Click()
         return;
     QTreeWidgetItem *volume = node->parent() ? node->parent() : node;
     QVector<qint64> gone;
+    snapshotBeforeChange();
     if (refused(QStringLiteral("删除分卷"), m_outline.deleteVolume(nodeKey(volume), &gone)))
         return;
     m_items.removeVolume(volume, gone);
@@ -321,6 +328,7 @@ void frm_write::shanchu_Click()
     // Only the chapter of the selected row is ever deleted.
     if (!m_outline.standsOn(id) && !positionOnSelectedRow())
         return;
+    snapshotBeforeChange();
     if (refused(what, m_outline.deleteChapter(id)))
         return;
     OutlineTree tree;
@@ -334,6 +342,40 @@ void frm_write::shanchu_Click()
     }
     delete row;
     ask.message(this, QStringLiteral("删除成功"), MsgInformation, QString());
+}
+
+void frm_write::snapshotBeforeChange()
+{
+    // Whatever the hour's slot holds. Where it cannot be taken (read-only
+    // media, a full disk) the change the user asked for goes on, as quietly
+    // as any snapshot that cannot be written.
+    QString why;
+    if (m_ctx.snapshots)
+        m_ctx.snapshots->takeNow(m_ctx.currentNovelPath, &why);
+}
+
+void frm_write::lishibanben_Click()
+{
+    cancelTreeEdit();
+    QTreeWidgetItem *row = m_items.selectedRow();
+    if (!row)
+        return;
+    m_ctx.nav->showFromManager(ManagerWindow::ChapterHistory, Data1, this);
+    // A text put back shows its length in the list.
+    if (m_outline.standsOn(ChapterTree::keyId(nodeKey(row))))
+        row->setText(2, QString::number(Data1.textLength(QStringLiteral("章节内容"))));
+}
+
+void frm_write::zhaohuizhangjie_Click()
+{
+    cancelTreeEdit();
+    const int before = m_outline.openChapters() ? Data1.RecordCount() : -1;
+    m_ctx.nav->showFromManager(ManagerWindow::LostChapters, Data1, this);
+    // Chapters put back join the tree, with their volumes where those were gone.
+    OutlineTree tree;
+    if (m_outline.openChapters() && Data1.RecordCount() != before &&
+        !refused(QStringLiteral("刷新目录"), m_outline.read(&tree)))
+        m_items.show(tree);
 }
 
 void frm_write::TreeView1_BeforeLabelEdit(QTreeWidgetItem *node, bool &cancel)

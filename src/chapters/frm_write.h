@@ -51,9 +51,11 @@ public:
     QAction *yueduzhangjie = nullptr;
     QAction *xiugaizhangjie = nullptr;
     QAction *chakanfuzhu = nullptr;
+    QAction *lishibanben = nullptr;
     QMenu *fenjuancaozuo = nullptr;
     QAction *xinjianfenjuan = nullptr;
     QAction *shanchufenjuan = nullptr;
+    QAction *zhaohuizhangjie = nullptr;
     QMenu *teshu = nullptr;
     QAction *teshuzengjia = nullptr;
 
@@ -76,6 +78,8 @@ public slots:
     void xinjianfenjuan_Click();
     void shanchufenjuan_Click();
     void shanchu_Click();
+    void lishibanben_Click();
+    void zhaohuizhangjie_Click();
     // In-place renaming of the node being edited. cancel set by the begin
     // handler refuses the edit; set by the end handler it keeps the old text.
     void TreeView1_BeforeLabelEdit(QTreeWidgetItem *node, bool &cancel);
@@ -99,6 +103,8 @@ private:
     bool renameChapter(QTreeWidgetItem *node, const QString &newTitle);
     // Calls off a rename about to begin and closes an open one unconfirmed.
     void cancelTreeEdit();
+    // A snapshot of the novel before a change that takes many words away.
+    void snapshotBeforeChange();
 
     AppContext &m_ctx;
     Outline m_outline{Data1};

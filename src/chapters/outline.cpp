@@ -1,19 +1,13 @@
 #include "chapters/outline.h"
 
 #include "store/data_source.h"
+#include "store/novel_columns.h"
 
 #include <QHash>
 
 namespace {
 
-const QString kVolumes = QStringLiteral("分卷");
-const QString kChapters = QStringLiteral("小说");
-const QString kVolumeName = QStringLiteral("分卷");
-const QString kId = QStringLiteral("编号");
-const QString kOwner = QStringLiteral("所属分卷");
-const QString kTitle = QStringLiteral("章节名称");
-const QString kText = QStringLiteral("章节内容");
-const QString kNotes = QStringLiteral("章节附注");
+using namespace novelcolumns;
 
 Outline::Result refused(Outline::Reason reason)
 {

@@ -4,6 +4,7 @@
 #include "editor/frm_edit.h"
 
 #include "app/app_context.h"
+#include "app/snapshot_keeper.h"
 #include "editor/box_text.h"
 #include "store/ansi_codec.h"
 #include "store/plain_file.h"
@@ -100,6 +101,9 @@ void frm_edit::Command3_Click()
                                QStringLiteral("提示"));
         return;
     }
+    // The text it replaces goes into a snapshot first, as quietly as any.
+    if (m_ctx.snapshots && waitUntilStored())
+        m_ctx.snapshots->takeNow(m_ctx.currentNovelPath, &why);
     replaceText(ansi::decode(bytes));
 }
 

@@ -1,6 +1,7 @@
 #include "search/book_search_window.h"
 
 #include "app/app_context.h"
+#include "app/snapshot_keeper.h"
 #include "search/search_results.h"
 #include "store/data_source.h"
 #include "store/snapshot.h"
@@ -32,27 +33,25 @@ QString chapterList(const QStringList &names)
     return shown.join(QLatin1Char('\n'));
 }
 
-// A snapshot of the novel as it is now, through a connection of its own:
-// true when a snapshot holds the novel as it stands. Until the snapshot
-// keeper can take one whatever the hour's slot holds, a replacement in an
-// hour that has its snapshot already is refused rather than written
-// without one.
-bool snapshotNow(const QString &novelPath, QString *why)
+// A snapshot of the novel as it is now, whatever the hour's slot holds: by
+// the program's snapshot keeper, after the snapshots it was asked for
+// before; where there is none, through a connection of its own here. True
+// when a snapshot holds the novel as it stands.
+bool snapshotNow(SnapshotKeeper *keeper, const QString &novelPath, QString *why)
 {
+    if (keeper)
+        return keeper->takeNow(novelPath, why);
     NovelSnapshot snapshot(novelPath);
     if (!snapshot.open()) {
         *why = snapshot.lastError();
         return false;
     }
-    switch (snapshot.take(QDateTime::currentDateTime())) {
+    switch (snapshot.take(QDateTime::currentDateTime(), nullptr, NovelSnapshot::When::Now)) {
     case NovelSnapshot::Result::Kept:
     case NovelSnapshot::Result::SameAsPrevious:
         return true;
-    case NovelSnapshot::Result::NotDue:
-        *why = QStringLiteral("这一小时的快照已经保存过，请下一小时再全部替换");
-        return false;
     default:
-        *why = snapshot.lastError().isEmpty() ? QStringLiteral("快照文件夹不能写入") : snapshot.lastError();
+        *why = snapshot.lastError().isEmpty() ? QStringLiteral("未能保存快照") : snapshot.lastError();
         return false;
     }
 }
@@ -67,7 +66,7 @@ BookSearchWindow::BookSearchWindow(AppContext &ctx, DataSource &source, QWidget 
     setObjectName(QStringLiteral("BookSearchWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("全书查找替换"));
-    m_snapshot = [this](QString *why) { return snapshotNow(m_path, why); };
+    m_snapshot = [this](QString *why) { return snapshotNow(m_ctx.snapshots, m_path, why); };
 
     const auto named = [this](auto *w, const char *name) {
         w->setObjectName(QLatin1String(name));

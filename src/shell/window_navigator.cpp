@@ -4,6 +4,8 @@
 #include "editor/chapter_openers.h"
 #include "editor/find_bar.h"
 #include "editor/frm_edit.h"
+#include "history/deleted_chapters_window.h"
+#include "history/history_window.h"
 #include "library/form1.h"
 #include "library/frm_about.h"
 #include "library/frm_dl.h"
@@ -50,6 +52,12 @@ void WindowNavigator::showFromManager(ManagerWindow window, DataSource &data, QW
         break;
     case ManagerWindow::ChapterNotes:
         showChapterNotes(m_ctx, data, manager);
+        break;
+    case ManagerWindow::ChapterHistory:
+        showChapterHistory(m_ctx, data, manager);
+        break;
+    case ManagerWindow::LostChapters:
+        showDeletedChapters(m_ctx, data, manager);
         break;
     case ManagerWindow::BookSearch:
         showBookSearch(data, manager);

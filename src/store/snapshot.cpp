@@ -280,7 +280,7 @@ NovelSnapshot::Result NovelSnapshot::takeIfChanged(const QDateTime &now, const s
     return take(now, cancel);
 }
 
-NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomic_bool *cancel)
+NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomic_bool *cancel, When when)
 {
     m_kept.clear();
     if (cancel && *cancel)
@@ -288,7 +288,7 @@ NovelSnapshot::Result NovelSnapshot::take(const QDateTime &now, const std::atomi
     if (!open())
         return m_refused;
     const QVector<SnapshotFile> before = snapshotFilesIn(m_folder);
-    if (!snapshotDue(timesOf(before), now)) {
+    if (when == When::Due && !snapshotDue(timesOf(before), now)) {
         prune(now);
         return Result::NotDue;
     }

@@ -75,6 +75,12 @@ public:
         Busy,           // the novel kept changing under the copy
         Cancelled,
     };
+    // Whether take waits for a free slot of the rule, or takes one now
+    // whatever the hour's slot holds: before a change that touches many words
+    // at once. Either is kept by the same rule afterwards: one taken now
+    // fills its hour's slot when it is the hour's first, and is otherwise kept
+    // while it is among the kNewestSnapshotsKept newest.
+    enum class When { Due, Now };
 
     NovelSnapshot(const QString &novelPath, const QString &folder);
     explicit NovelSnapshot(const QString &novelPath);
@@ -90,7 +96,7 @@ public:
     // due, keeps it when it passes the check and differs from the newest, and
     // removes what the rule no longer keeps. A set cancel ends it early with
     // nothing left behind.
-    Result take(const QDateTime &now, const std::atomic_bool *cancel = nullptr);
+    Result take(const QDateTime &now, const std::atomic_bool *cancel = nullptr, When when = When::Due);
     // As take, but only when something was stored since open or the last
     // snapshot was taken; Unchanged otherwise.
     Result takeIfChanged(const QDateTime &now, const std::atomic_bool *cancel = nullptr);
