@@ -4,6 +4,7 @@
 // written after a snapshot and taken back byte for byte, the editor owning
 // its chapter while it is open, a runaway expression and a search called
 // off by the next.
+#include "app/snapshot_keeper.h"
 #include "chapters/frm_write.h"
 #include "editor/frm_edit.h"
 #include "fixture.h"
@@ -144,6 +145,7 @@ private:
     void search(BookSearchWindow *w, const QString &pattern, const QString &options = QString());
 
     ProgramFixture *m_fx = nullptr;
+    std::unique_ptr<SnapshotKeeper> m_keeper;
     frm_write *m_manager = nullptr;
     QString m_path;
 };
@@ -160,6 +162,7 @@ void tst_book_search::cleanup()
     m_manager = nullptr;
     QTRY_VERIFY(!searchWindow());
     sqlite::setTimeLimit(sqlite::kDefaultTimeLimit);
+    m_keeper.reset();
     delete m_fx;
     m_fx = nullptr;
 }
@@ -372,7 +375,12 @@ void tst_book_search::replacesAfterASnapshotAndUndoesByteForByte()
 
 void tst_book_search::theOpenEditorOwnsItsChapter()
 {
+    // The program's snapshot keeper: one snapshot as the manager is shown.
+    m_keeper = std::make_unique<SnapshotKeeper>();
+    m_fx->ctx.snapshots = m_keeper.get();
     BookSearchWindow *w = open();
+    QVERIFY(m_keeper->waitUntilIdle(10000));
+    QCOMPARE(snapshotsOf(m_path).size(), 1);
     const QStringList before = storedBytes(m_path);
     search(w, QStringLiteral("张三"));
     // A hit opens its chapter to edit, the hit selected.
@@ -405,11 +413,12 @@ void tst_book_search::theOpenEditorOwnsItsChapter()
              QStringList{QStringLiteral("以下章节在查找之后有过改动，没有替换任何文字，请重新查找：\n第一卷 第一章")});
     QCOMPARE(storedText(m_path, QStringLiteral("楔子")), QStringLiteral("林远与张三"));
 
-    // Searched again, it replaces, a snapshot of the novel taken first.
+    // Searched again, it replaces, a snapshot of the novel taken first
+    // though the hour has one already.
     search(w, QStringLiteral("张三"));
     QTest::mouseClick(w->replaceAllButton, Qt::LeftButton);
     QCOMPARE(storedText(m_path, QStringLiteral("第一章")), QStringLiteral("来了。走了。！"));
-    QCOMPARE(snapshotsOf(m_path).size(), 1);
+    QCOMPARE(snapshotsOf(m_path).size(), 2);
 }
 
 void tst_book_search::runawayExpressionIsStoppedAndSaid()
