@@ -103,11 +103,24 @@ sleep 1
 xdotool key h
 history=$(wait_window '^历史版本 - ')
 shoot "$history" history
-xdotool key --window "$history" alt+F4
+
+# The history closed, Ctrl+F in the chapter manager opens 全书查找替换 over
+# it; a search there lists its hits by volume and chapter.
+xdotool key --clearmodifiers alt+F4
+sleep 1.5
+xdotool windowactivate --sync "$manager"
+xdotool key --clearmodifiers ctrl+f
+search=$(wait_window '^全书查找替换$')
+xdotool type --delay 120 '了'
+xdotool key Return
 sleep 2
+shoot "$search" search
+xdotool key --clearmodifiers alt+F4
+sleep 1.5
 
 # Ctrl+T in the chapter manager opens 写作统计, where the daily goal is set.
-xdotool key ctrl+t
+xdotool windowactivate --sync "$manager"
+xdotool key --clearmodifiers ctrl+t
 statistics=$(wait_window '^写作统计$')
 xdotool key Tab Tab ctrl+a
 xdotool type '3000'

@@ -151,7 +151,9 @@ private slots:
             QStringList names;
             for (QAction *a : menu->actions())
                 names << a->objectName();
-            QCOMPARE(names.join(QLatin1Char(',')), m.section(QLatin1Char(':'), 1));
+            // The commands of later windows come after the designed items.
+            const QStringList designed = m.section(QLatin1Char(':'), 1).split(QLatin1Char(','));
+            QCOMPARE(names.mid(0, designed.size()), designed);
         }
     }
 

@@ -12,6 +12,7 @@ class Prompts;
 class QWidget;
 class SnapshotKeeper;
 class WritingLog;
+struct TextQuery;
 
 // The windows the chapter manager opens on the novel it shows. Each is given
 // the manager's data source, standing on the chapter chosen where the window
@@ -29,6 +30,9 @@ enum class ManagerWindow {
     // 写作统计: the writer's figures for this novel and for all; modeless,
     // stores nothing into the manager's data source.
     WritingStatistics,
+    // 全书查找替换: modeless over the manager and closed with it; moves the
+    // manager's data source only to open a hit as EditChapter does.
+    BookSearch,
 };
 
 // Shows the program's windows; each call creates the window afresh. Windows
@@ -47,6 +51,16 @@ public:
     // Brings the window opened from manager that takes the input in its
     // place (the editor) to the front; false when none is open.
     virtual bool raiseOpenedFrom(QWidget *manager) = 0;
+    // Shows a hit of query in the editor opened from manager, selected and
+    // in view: the hit nearest to start, a place in the chapter's text as
+    // the file keeps it. False when no editor is open from manager.
+    virtual bool showHitInEditor(QWidget *manager, const TextQuery &query, int start)
+    {
+        Q_UNUSED(manager);
+        Q_UNUSED(query);
+        Q_UNUSED(start);
+        return false;
+    }
 };
 
 struct AppContext

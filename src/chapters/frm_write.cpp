@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "app/snapshot_keeper.h"
+#include "chapters/book_search_command.h"
 #include "chapters/outline_refusals.h"
 #include "chapters/statistics_command.h"
 #include "chapters/tree_label_editing.h"
@@ -108,6 +109,9 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
         m_ctx.nav->showFromManager(ManagerWindow::WritingStatistics, Data1, this);
     });
 
+    quanshuchazhao = addBookSearchCommand(this, {zhangjiecaozuo, fenjuancaozuo, teshu}, [this] {
+        m_ctx.nav->showFromManager(ManagerWindow::BookSearch, Data1, this);
+    });
     Form_Load();
 }
 

@@ -4,6 +4,7 @@
 #include "editor/box_text.h"
 #include "editor/chapter_counting.h"
 #include "editor/chapter_store.h"
+#include "editor/find_bar.h"
 #include "store/data_source.h"
 #include "ui/layout_scaling.h"
 #include "ui/prompts.h"
@@ -159,6 +160,7 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &source, QWidget *manager, QWidge
     Form_Load();
     central->installEventFilter(this);
     Timer1->start();
+    new FindBar(this);
 }
 
 frm_edit::~frm_edit()

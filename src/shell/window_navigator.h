@@ -6,6 +6,7 @@
 
 #include <QPointer>
 
+class BookSearchWindow;
 class frm_about;
 class StatisticsWindow;
 
@@ -21,6 +22,7 @@ public:
     void showAbout(QWidget *beside) override;
     void showFromManager(ManagerWindow window, DataSource &data, QWidget *manager) override;
     bool raiseOpenedFrom(QWidget *manager) override;
+    bool showHitInEditor(QWidget *manager, const TextQuery &query, int start) override;
 
 private:
     void showStatistics(const QString &novelPath);
@@ -31,4 +33,8 @@ private:
     // The editor opened from a chapter manager, and that manager.
     QPointer<QWidget> m_editor;
     QPointer<QWidget> m_editorManager;
+    // The whole-book search, one for the manager it was opened from.
+    QPointer<BookSearchWindow> m_bookSearch;
+
+    void showBookSearch(DataSource &data, QWidget *manager);
 };
