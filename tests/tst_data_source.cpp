@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QScopeGuard>
+#include <QSqlQuery>
 #include <QtTest>
 #include <unistd.h>
 
