@@ -67,7 +67,8 @@ void tst_chapter_writer::mirrorFollowsEveryKindOfEdit()
             box.redo();
             break;
         }
-        QVERIFY2(mirror.text() == boxtext::text(doc), qPrintable(QStringLiteral("seed %1, step %2").arg(seed).arg(step)));
+        QVERIFY2(mirror.text() == boxtext::text(doc),
+                 qPrintable(QStringLiteral("seed %1, step %2").arg(seed).arg(step)));
     }
     // A whole new text, and an emptied box.
     box.setPlainText(QStringLiteral("新的\r\n全文"));
