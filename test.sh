@@ -5,7 +5,9 @@
 #   2. build/: the program, the tests and the benchmarks, and every test;
 #   3. build-sanitize/: the program and the tests again, without the
 #      precompiled header (so that every file includes what it uses) and with
-#      AddressSanitizer and UBSan, and every test again under them.
+#      AddressSanitizer and UBSan, and every test again under them;
+#   4. the Windows build and its tests under Wine (scripts/windows/test.sh),
+#      when a MinGW Qt is at hand.
 # Each build directory keeps its files between runs; ccache is used where it
 # is installed.
 set -euo pipefail
@@ -33,7 +35,14 @@ scripts/configure.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_D
 cmake --build build-sanitize -j"$jobs"
 run_tests build-sanitize
 
-# Builds for other systems (a cross-build for Windows) come here, each in a
-# build directory of its own.
+# The Windows build and its tests under Wine, in a build directory of its
+# own; the stage says in one line that it skipped itself when no MinGW Qt is
+# at hand.
+step "Windows build and tests under Wine"
+if [ -x scripts/windows/test.sh ]; then
+    scripts/windows/test.sh
+else
+    echo "Windows stage skipped: scripts/windows/test.sh is not in this tree"
+fi
 
 step "Everything passed"

@@ -25,6 +25,8 @@ public:
     void showNewNovel() override {}
     void showNovelInfo() override {}
     void showAbout(QWidget *) override {}
+    void showFromManager(ManagerWindow, DataSource &, QWidget *) override {}
+    bool raiseOpenedFrom(QWidget *) override { return false; }
 };
 
 template <class F> double seconds(F &&f)

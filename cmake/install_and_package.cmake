@@ -56,10 +56,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-# The libraries the binary links come from the binary itself; the SQLite
-# driver is a Qt plugin that no library check can see.
+# The libraries the binary links, SQLite among them, come from the binary itself.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 # Chinese input through fcitx5, Qt's own dialogs in Chinese, and a Chinese font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "fcitx5-frontend-qt6, qt6-translations-l10n, fonts-noto-cjk | fonts-wqy-microhei")

@@ -2,7 +2,7 @@
 // window when there is room, always wholly on the screen that holds that
 // window, and in front of it, a full-screen editor that stays on top
 // included. Runs on two screens side by side, as on a desk with two monitors.
-#include "app/window_navigator.h"
+#include "shell/window_navigator.h"
 #include "editor/frm_edit.h"
 #include "fixture.h"
 #include "library/frm_about.h"

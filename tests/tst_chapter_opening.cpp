@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 
 namespace {
 
@@ -101,6 +102,7 @@ private slots:
         // Typing goes into the text, not into the font list.
         QCOMPARE(editor->focusWidget(), editor->Text1);
         QVERIFY(!w->isEnabled());
+        QCOMPARE(f->nav.fromManager, QVector<ManagerWindow>{ManagerWindow::EditChapter});
         QCOMPARE(stored(QStringLiteral("章节内容"), QStringLiteral("a2")), QStringLiteral("丙\r\n正文"));
 
         editor->Text1->moveCursor(QTextCursor::End);
@@ -128,6 +130,14 @@ private slots:
         QVERIFY(!w->close());
         QVERIFY(w->isVisible());
         QVERIFY(f->nav.shown.isEmpty());
+        // Activating it brings the editor, where the keys go, to the front.
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        QList<QWindow *> focused;
+        QObject listening;
+        connect(qApp, &QGuiApplication::focusWindowChanged, &listening, [&](QWindow *window) { focused << window; });
+        w->activateWindow();
+        QTRY_VERIFY(focused.contains(w->windowHandle()));
+        QTRY_COMPARE(QApplication::activeWindow(), editor.data());
         // Nor does a click on its tree or list: the editor's chapter stays
         // the one it stores into.
         QTest::mouseClick(w->TreeView1->viewport(), Qt::LeftButton, {},
@@ -214,6 +224,7 @@ private slots:
             QTest::mouseClick(notes->Command1, Qt::LeftButton);
         });
         chooseForRow(1, w->chakanfuzhu);
+        QCOMPARE(f->nav.fromManager, QVector<ManagerWindow>{ManagerWindow::ChapterNotes});
         QVERIFY(modal);
         QCOMPARE(shown, QStringLiteral("丙的附注"));
         QCOMPARE(stored(QStringLiteral("章节附注"), QStringLiteral("a2")), QStringLiteral("新的附注"));

@@ -1,18 +1,23 @@
 // The editor's store off the typing path: the copy of the text kept change by
 // change matches the box after every kind of edit, the writer writes the
 // newest text into its own chapter only, folds a burst into few writes, and
-// reports a failure so that the next text tries again.
+// reports a failure so that the next text tries again; the chapter's store
+// says stored or refused and why for the newest text only, and tries a
+// refused text again on its own.
 #include "editor/box_text.h"
+#include "editor/chapter_store.h"
 #include "editor/chapter_writer.h"
 #include "fixture.h"
 #include "open_chapter.h"
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QtTest>
+#include <optional>
 
 class tst_chapter_writer : public QObject
 {
@@ -23,6 +28,9 @@ private slots:
     void newestTextGoesToItsChapterOnly();
     void burstDuringWritesBecomesFewerWrites();
     void failureIsReportedAndTheNextTextTriesAgain();
+    void storeSaysStoredOrRefusedAndTriesAgainOnItsOwn();
+    void onlyTheNewestTextCountsInTheStore_data();
+    void onlyTheNewestTextCountsInTheStore();
 };
 
 void tst_chapter_writer::mirrorFollowsEveryKindOfEdit()
@@ -87,9 +95,17 @@ void tst_chapter_writer::newestTextGoesToItsChapterOnly()
                        {QStringLiteral("第一卷"), QStringLiteral("乙"), QStringLiteral("乙文")}};
     OpenChapter chapter(fx, recipe, 1);
     ChapterWriter writer(chapter.path, chapter.id);
+    // Said with the writer's lock released: a receiver on the writer's own
+    // thread may ask it (under the lock, flush would never return), and
+    // finds the text already counted as written.
+    quint64 writtenWhenSaid = 0;
+    connect(
+        &writer, &ChapterWriter::stored, this, [&](quint64) { writtenWhenSaid = writer.written(); },
+        Qt::DirectConnection);
     writer.submit(QStringLiteral("新\r\n乙文"));
     QVERIFY(writer.flush());
     QVERIFY(writer.isStored());
+    QCOMPARE(writtenWhenSaid, quint64(1));
     QCOMPARE(sqlColumn(chapter.path, QStringLiteral("SELECT 章节内容 FROM 小说 ORDER BY 编号")),
              (QVariantList{QStringLiteral("甲文"), QStringLiteral("新\r\n乙文")}));
 }
@@ -137,6 +153,93 @@ void tst_chapter_writer::failureIsReportedAndTheNextTextTriesAgain()
     writer.submit(QStringLiteral("无处可去"));
     QVERIFY(!writer.flush());
     QCOMPARE(sqlColumn(chapter.path, QStringLiteral("SELECT count(*) FROM 小说")).value(0).toInt(), 0);
+}
+
+void tst_chapter_writer::storeSaysStoredOrRefusedAndTriesAgainOnItsOwn()
+{
+    ProgramFixture fx;
+    OpenChapter chapter(fx, QStringLiteral("原文"));
+    QString newest = QStringLiteral("原文一");
+    ChapterStore store(chapter.path, chapter.id, [&] { return newest; });
+    QList<bool> said;
+    connect(&store, &ChapterStore::stateChanged, this, [&](bool refused) { said << refused; });
+    QSignalSpy writerFailed(store.findChild<ChapterWriter *>(), &ChapterWriter::failed);
+
+    store.submit(newest);
+    QVERIFY(store.waitUntilStored());
+    QVERIFY(store.isStored());
+    QCOMPARE(chapter.storedText(), newest);
+    QVERIFY(!said.isEmpty() && !said.contains(true));
+
+    // Refused, with the writer's reason, known as soon as the wait returns.
+    FileLock lock(chapter.path);
+    QVERIFY(lock.isLocked());
+    newest = QStringLiteral("原文一二");
+    store.submit(newest);
+    QElapsedTimer sinceRefused;
+    sinceRefused.start();
+    QVERIFY(!store.waitUntilStored());
+    QVERIFY(store.isRefused());
+    QVERIFY(!store.isStored());
+    QCOMPARE(said.last(), true);
+    QCOMPARE(writerFailed.size(), 1);
+    QCOMPARE(store.error(), writerFailed.first().value(1).toString());
+    QVERIFY(!store.error().isEmpty());
+
+    // Tried again on its own two seconds later, with the newest text then.
+    newest = QStringLiteral("原文一二三");
+    lock.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!store.isRefused(), 3 * ChapterStore::kRetryMs);
+    QVERIFY2(sinceRefused.elapsed() >= ChapterStore::kRetryMs * 9 / 10,
+             qPrintable(QString::number(sinceRefused.elapsed())));
+    QCOMPARE(said.last(), false);
+    QVERIFY(store.isStored());
+    QCOMPARE(chapter.storedText(), newest);
+
+    // A window opened on no chapter has every text refused, and says why.
+    ChapterStore nowhere(chapter.path, -1, [&] { return newest; });
+    nowhere.submit(newest);
+    QVERIFY(!nowhere.waitUntilStored());
+    QVERIFY(nowhere.isRefused());
+    QCOMPARE(nowhere.error(), QStringLiteral("找不到打开时的章节"));
+}
+
+void tst_chapter_writer::onlyTheNewestTextCountsInTheStore_data()
+{
+    QTest::addColumn<bool>("olderRefused");
+    QTest::addColumn<bool>("newerRefused");
+    QTest::addColumn<QList<bool>>("said");
+    // Handed over, handed over, [newest's outcome], the wait.
+    QTest::newRow("older refused, newer stored") << true << false << QList<bool>{false, false, false, false};
+    QTest::newRow("older stored, newer refused") << false << true << QList<bool>{false, false, true, true};
+}
+
+void tst_chapter_writer::onlyTheNewestTextCountsInTheStore()
+{
+    QFETCH(bool, olderRefused);
+    QFETCH(bool, newerRefused);
+    QFETCH(QList<bool>, said);
+    ProgramFixture fx;
+    OpenChapter chapter(fx, QStringLiteral("原文"));
+    ChapterStore store(chapter.path, chapter.id, [] { return QStringLiteral("新的"); });
+    auto *writer = store.findChild<ChapterWriter *>();
+    QList<bool> heard;
+    connect(&store, &ChapterStore::stateChanged, this, [&](bool refused) { heard << refused; });
+    // Both outcomes are posted to the store before it takes either.
+    const auto hand = [&](const QString &text, bool refused) {
+        std::optional<FileLock> lock;
+        if (refused)
+            lock.emplace(chapter.path);
+        store.submit(text);
+        QCOMPARE(writer->flush(), !refused);
+    };
+    hand(QStringLiteral("旧的"), olderRefused);
+    hand(QStringLiteral("新的"), newerRefused);
+    QCOMPARE(store.waitUntilStored(), !newerRefused);
+    QCOMPARE(store.isRefused(), newerRefused);
+    QCOMPARE(store.error().isEmpty(), !newerRefused);
+    QCOMPARE(heard, said);
+    QCOMPARE(chapter.storedText(), newerRefused ? QStringLiteral("旧的") : QStringLiteral("新的"));
 }
 
 QTEST_MAIN(tst_chapter_writer)

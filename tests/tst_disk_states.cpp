@@ -3,6 +3,7 @@
 // every change fails through the store's message and writes nothing, and a
 // directory that cannot be read is said rather than shown as an empty
 // library. Mounts need root; where they are refused the test skips.
+#include "app/snapshot_keeper.h"
 #include "chapters/frm_write.h"
 #include "dir_snapshot.h"
 #include "editor/chapter_openers.h"
@@ -45,9 +46,9 @@ class tst_disk_states : public QObject
     Q_OBJECT
 
     // Everything a reader does with the novel: the library lists it, the
-    // chapter manager shows its tree, the editor shows its text. Every
-    // change then fails through the store's message, and nothing in the data
-    // directory changes.
+    // chapter manager shows its tree and has it snapshotted, the editor shows
+    // its text. Every change then fails through the store's message, and
+    // nothing in the data directory changes, not even beside the novel.
     static void readableButNeverWritten(ProgramFixture &fx, const QString &novel)
     {
         const auto before = dirSnapshot(fx.dataDir());
@@ -57,12 +58,19 @@ class tst_disk_states : public QObject
         }
         fx.ctx.currentNovelPath = novel;
         {
-            frm_write manager(fx.ctx);
-            manager.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&manager));
-            QVERIFY(treeNode(&manager, QStringLiteral("第一卷")));
-            QVERIFY(treeNode(&manager, QStringLiteral("第一章")));
+            SnapshotKeeper keeper;
+            fx.ctx.snapshots = &keeper;
+            const auto unwatch = qScopeGuard([&] { fx.ctx.snapshots = nullptr; });
+            {
+                frm_write manager(fx.ctx);
+                manager.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&manager));
+                QVERIFY(treeNode(&manager, QStringLiteral("第一卷")));
+                QVERIFY(treeNode(&manager, QStringLiteral("第一章")));
+            }
+            QVERIFY(keeper.waitUntilIdle(10000));
         }
+        QCOMPARE(dirSnapshot(fx.dataDir()), before);
         QCOMPARE(fx.prompts.messages(), QStringList());
 
         DataSource data;

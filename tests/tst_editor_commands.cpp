@@ -7,6 +7,7 @@
 #include "open_chapter.h"
 #include "small_disk.h"
 #include "store/ansi_codec.h"
+#include "window_checks.h"
 
 #include <QClipboard>
 #include <QMenu>
@@ -16,6 +17,13 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QtTest>
+
+namespace {
+
+// How long a menu that should not open is waited for.
+constexpr int kNoMenuMs = 500;
+
+} // namespace
 
 class tst_editor_commands : public QObject
 {
@@ -118,10 +126,11 @@ void tst_editor_commands::contextMenuKeyOpensNothing()
 {
     OpenChapter chapter(*m_fx, QStringLiteral("正文"));
     frm_edit *editor = open(chapter);
+    PopupWatch popups;
     QTest::keyClick(editor->Text1, Qt::Key_Menu);
     QContextMenuEvent keyMenu(QContextMenuEvent::Keyboard, QPoint(5, 5), editor->Text1->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(editor->Text1, &keyMenu);
-    QTest::qWait(20);
+    QCOMPARE(popups.shownWithin(kNoMenuMs), QStringList());
     QCOMPARE(QApplication::activePopupWidget(), nullptr);
     QVERIFY(!editor->gongneng->isVisible());
 }
@@ -132,17 +141,7 @@ void tst_editor_commands::rightPressOnTheScrollBarOpensNothing()
     frm_edit *editor = open(chapter);
     QScrollBar *bar = editor->Text1->verticalScrollBar();
     QVERIFY(bar->isVisible());
-    // Any menu that opens is noted and closed again, so that a menu that
-    // waits for its answer cannot hold the test.
-    QStringList menus;
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, this, [&] {
-        if (QWidget *popup = QApplication::activePopupWidget()) {
-            menus << popup->metaObject()->className();
-            popup->close();
-        }
-    });
-    closer.start(10);
+    PopupWatch popups;
 
     // A real right press, through the window as the window system sends it,
     // then the menu request the toolkit makes of it.
@@ -153,8 +152,7 @@ void tst_editor_commands::rightPressOnTheScrollBarOpensNothing()
     QTest::mouseRelease(window, Qt::RightButton, {}, inWindow);
     QContextMenuEvent request(QContextMenuEvent::Mouse, onBar, bar->mapToGlobal(onBar));
     QApplication::sendEvent(bar, &request);
-    QTest::qWait(50);
-    QCOMPARE(menus, QStringList());
+    QCOMPARE(popups.shownWithin(kNoMenuMs), QStringList());
     QVERIFY(!editor->gongneng->isVisible());
     QCOMPARE(editor->Text1->toPlainText(), QStringLiteral("正文\n").repeated(200));
 }

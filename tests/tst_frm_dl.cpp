@@ -1,5 +1,5 @@
 // The library window: listing novels, good and bad files, and deleting.
-#include "app/window_navigator.h"
+#include "shell/window_navigator.h"
 #include "fixture.h"
 #include "library_window.h"
 #include "library/frm_about.h"
@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QtTest>
+#include <cstdio>
 
 class LibraryTest : public QObject
 {
@@ -68,6 +69,77 @@ private slots:
         // Reading never changes a file that is not a novel.
         QCOMPARE(QFileInfo(fx.dataDir() + QStringLiteral("/b-zero.mdb")).size(), 0);
         QCOMPARE(readAll(fx.dataDir() + QStringLiteral("/b-junk.mdb")), QByteArray(4096, 'x'));
+    }
+
+    void filesItCannotShowAreSaidOnceWithTheReason()
+    {
+        ProgramFixture fx;
+        fx.addNovel(QStringLiteral("a.mdb"), titled(QStringLiteral("好书")));
+        const QString d = fx.dataDir() + QLatin1Char('/');
+        fx.writeFile(d + "b-junk.mdb", QByteArray(4096, 'x'));
+        fx.writeFile(d + "b-empty.mdb", QByteArray());
+        fx.writeFile(d + "b-damaged.mdb", QByteArray("SQLite format 3\0", 16) + QByteArray(4096, 'x'));
+        sqlColumn(d + "c-other.mdb", QStringLiteral("CREATE TABLE t (x)"));
+        sqlColumn(d + "c-view.mdb", QStringLiteral("CREATE VIEW 信息 AS SELECT 1 AS 书名"));
+        sqlColumn(fx.makeNovel(d + "d-no-record.mdb"), QStringLiteral("DELETE FROM 信息"));
+        // Names that differ only in form list and go apart.
+        const QStringList pairs{"Ab.mdb", "aB.mdb", "e\u0301.mdb", "\u00E9.mdb", "甲\n乙.mdb"};
+        for (const QString &name : pairs)
+            fx.addNovel(name, titled(name));
+        // Novels named in GBK by an old archive, in bytes nothing reads, and
+        // a file that is no .mdb at all.
+        for (const char *raw : {"\xBE\xC9\xCA\xE9.mdb", "\xFF\xFE.mdb", "\xBE\xC9.txt"})
+            QCOMPARE(std::rename(QFile::encodeName(fx.makeNovel(d + "x")).constData(),
+                                 (QFile::encodeName(d) + raw).constData()),
+                     0);
+
+        auto w = std::make_unique<frm_dl>(fx.ctx);
+        QCOMPARE(libraryTitles(*w), QStringList{"好书"} + pairs);
+        QCoreApplication::processEvents();
+        const QString rename = QStringLiteral("，程序打不开，请给文件改名");
+        const QStringList lines{
+            "“旧书.mdb”：文件名是GBK编码" + rename, "“\\xFF\\xFE.mdb”：文件名不是UTF-8编码" + rename,
+            "“b-damaged.mdb”：文件已损坏",          "“b-empty.mdb”：文件是空的",
+            "“b-junk.mdb”：不是本程序的小说文件",   "“c-other.mdb”：不是本程序的小说文件",
+            "“c-view.mdb”：不是本程序的小说文件",   "“d-no-record.mdb”：读不出小说信息，文件可能已损坏"};
+        QCOMPARE(fx.prompts.messages(), QStringList{QStringLiteral("数据目录中有8个文件不能在书库中显示：\n\n") +
+                                                    lines.join(QLatin1Char('\n'))});
+        QCOMPARE(fx.prompts.calls[0].caption, QStringLiteral("提示"));
+        select(*w, pairs[3]);
+        fx.prompts.yesNo = {MsgYes};
+        w->delete_Click();
+        QVERIFY(!QFileInfo::exists(d + pairs[3]) && QFileInfo::exists(d + pairs[2]));
+        // Coming back to the library does not say it again; a change is said.
+        w = std::make_unique<frm_dl>(fx.ctx);
+        QCoreApplication::processEvents();
+        QCOMPARE(fx.prompts.calls.size(), 3);
+        QCOMPARE(libraryTitles(*w), QStringList{"好书"} + pairs.mid(0, 3) + pairs.mid(4));
+        QVERIFY(QFile::remove(d + "b-junk.mdb"));
+        w = std::make_unique<frm_dl>(fx.ctx);
+        QCoreApplication::processEvents();
+        QVERIFY(fx.prompts.calls.value(3).text.startsWith(QStringLiteral("数据目录中有7个文件")));
+    }
+
+    void fontsKeepTheirFractionalSizesAndABoxItsWholeCaption()
+    {
+        ProgramFixture fx;
+        frm_dl w(fx.ctx);
+        QCOMPARE(w.font().pointSizeF(), 10.5);
+        QCOMPARE(w.ListView1->font().pointSizeF(), 14.25);
+        QCOMPARE(frm_about().font().pointSizeF(), 10.5);
+
+        // A real box with a short text: the title bar holds the program's
+        // name beside the window's icon and its three buttons.
+        int width = 0;
+        QTimer::singleShot(0, [&] {
+            QWidget *box = QApplication::activeModalWidget();
+            QVERIFY(box && QTest::qWaitForWindowExposed(box));
+            width = box->width();
+            box->close();
+        });
+        QtPrompts().message(nullptr, QStringLiteral("成功添加"), MsgInformation, QString());
+        const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+        QVERIFY2(width >= title.horizontalAdvance(appTitle()) + 4 * title.height(), qPrintable(QString::number(width)));
     }
 
     void emptyOrMissingDataDirectoryGivesAnEmptyList_data()

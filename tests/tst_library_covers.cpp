@@ -5,14 +5,13 @@
 #include "fixture.h"
 #include "library/cover_shelf.h"
 #include "library/frm_dl.h"
+#include "other_program.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QListWidget>
 #include <QPointer>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QtTest>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -153,22 +152,15 @@ private slots:
         // Another program has the novel open and has just stored a new cover,
         // which is still in its log beside the file.
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-            other.setDatabaseName(path);
-            QVERIFY(other.open());
-            QSqlQuery q(other);
-            QVERIFY(q.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0")));
-            QVERIFY(q.prepare(QStringLiteral("UPDATE 信息 SET 封面 = ?")));
-            q.addBindValue(makeJpeg(120, 150, Qt::blue));
-            QVERIFY(q.exec());
+            OtherProgram other(path);
+            QVERIFY(other.isOpen());
+            QVERIFY(other.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0")));
+            QVERIFY(other.exec(QStringLiteral("UPDATE 信息 SET 封面 = ?"), {makeJpeg(120, 150, Qt::blue)}));
             QVERIFY(QFileInfo(path + QStringLiteral("-wal")).size() > 0);
 
             frm_dl w(fx.ctx);
             QTRY_VERIFY_WITH_TIMEOUT(near(centre(w.ListView1->item(0)->icon()), Qt::blue), kDecodeMs);
-            q.finish();
-            other.close();
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("other"));
     }
 
     void readingCoversTakesOnlyWhatIsPaintedAndNeverWritesOrHoldsANovel()

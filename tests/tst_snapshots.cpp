@@ -4,8 +4,10 @@
 #include "app/snapshot_keeper.h"
 #include "chapters/frm_write.h"
 #include "dir_snapshot.h"
+#include "editor/chapter_writer.h"
 #include "editor/frm_edit.h"
 #include "fixture.h"
+#include "hostile_files.h"
 #include "library/frm_dl.h"
 #include "manager_window.h"
 #include "open_chapter.h"
@@ -23,6 +25,9 @@
 
 using Result = NovelSnapshot::Result;
 Q_DECLARE_METATYPE(Result)
+
+// The log a chapter's writer lets grow before it copies it into the file.
+constexpr qint64 kLogLimit = 64 * 1024 * 1024;
 
 namespace {
 
@@ -129,7 +134,7 @@ class SnapshotTest : public QObject
         const QDate today = m_now.date();
         const auto at = [&](int daysAgo, int h, int m) { return QDateTime(today.addDays(-daysAgo), QTime(h, m)); };
         return {
-            {at(0, 11, 50), false}, // the same hour as 11:10, later
+            {at(0, 11, 50), true}, // the same hour as 11:10, later, but one of the three newest
             {at(0, 11, 10), true},   {at(0, 10, 30), true},  {at(0, 9, 59), false},
             {at(0, 9, 5), true},                            // the first of its hour
             {at(0, 9, 6), false},    {at(1, 12, 30), true}, // 23.5 hours ago: still one per hour
@@ -168,11 +173,15 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral(".备份/小说.mdb"));
         QVERIFY(QDir().mkpath(folder));
+        // Only a novel file counts as a snapshot.
+        const QString novel = dir.filePath(QStringLiteral("小说.mdb"));
+        for (const char *table : {"信息", "分卷", "小说"})
+            sqlColumn(novel, QStringLiteral("CREATE TABLE %1 (x)").arg(QString::fromUtf8(table)));
         QVector<QDateTime> times;
         QStringList kept;
         for (const auto &[time, keep] : history()) {
             times << time;
-            QFile(folder + QLatin1Char('/') + snapshotFileName(time)).open(QIODevice::WriteOnly);
+            QVERIFY(QFile::copy(novel, folder + QLatin1Char('/') + snapshotFileName(time)));
             if (keep)
                 kept << snapshotFileName(time);
         }
@@ -187,7 +196,7 @@ private slots:
         }
         QVERIFY(QDir(folder).mkpath(QStringLiteral("2020-01-01 000000.mdb")));
 
-        NovelSnapshot(dir.filePath(QStringLiteral("小说.mdb")), folder).prune(m_now);
+        NovelSnapshot(novel, folder).prune(m_now);
         kept.sort();
         QCOMPARE(snapshotsIn(folder), kept);
         QCOMPARE(othersIn(folder),
@@ -197,6 +206,85 @@ private slots:
         // A snapshot is due only in an hour that has none yet.
         QVERIFY(!snapshotDue(times, m_now.addSecs(-60)));
         QVERIFY(snapshotDue(times, m_now));
+    }
+
+    void noClockEmptiesTheFolderAndNoFutureHoldsASlot_data()
+    {
+        // Each snapshot by its age at m_now in minutes (negative: named
+        // after m_now); the clock reads m_now shifted by the days given.
+        QTest::addColumn<QVector<int>>("minutesOld");
+        QTest::addColumn<int>("clockDays");
+        QTest::addColumn<QVector<int>>("removed");
+        QTest::addColumn<bool>("due");
+        QTest::newRow("a clock set two years forward keeps the three newest")
+            << QVector<int>{5 * 1440, 2 * 1440, 1500, 180, 120} << 730 << QVector<int>{0, 1} << true;
+        QTest::newRow("a snapshot named later this hour stops no new one")
+            << QVector<int>{-40, 50} << 0 << QVector<int>{} << true;
+        QTest::newRow("those named in the future share one slot beside the newest")
+            << QVector<int>{-1440, -1500, -2 * 1440, -3 * 1440, -4 * 1440, 30} << 0 << QVector<int>{1} << true;
+        QTest::newRow("this hour has one") << QVector<int>{-1440, 0} << 0 << QVector<int>{} << false;
+    }
+
+    void noClockEmptiesTheFolderAndNoFutureHoldsASlot()
+    {
+        QFETCH(QVector<int>, minutesOld);
+        QFETCH(int, clockDays);
+        QFETCH(QVector<int>, removed);
+        QFETCH(bool, due);
+        QVector<QDateTime> taken;
+        for (int minutes : std::as_const(minutesOld))
+            taken << m_now.addSecs(-60 * minutes);
+        const QDateTime clock = m_now.addDays(clockDays);
+        QCOMPARE(snapshotsToRemove(taken, clock), removed);
+        QCOMPARE(snapshotDue(taken, clock), due);
+    }
+
+    void onlyOurOwnSnapshotsCountOrGoAlsoInALinkedFolder()
+    {
+        ProgramFixture fx;
+        const QString novel = fx.addNovel(QStringLiteral("夜航.mdb"), longNovel(2, 100));
+        // The writer keeps the snapshots on another disk.
+        const QString disk = fx.path(QStringLiteral("外置盘"));
+        QVERIFY(QDir().mkpath(disk + QStringLiteral("/夜航.mdb")));
+        QVERIFY(QFile::link(disk, fx.dataDir() + QStringLiteral("/.备份")));
+        const QString folder = snapshotFolder(novel);
+        const QDateTime now(QDate(2024, 5, 20), QTime(12, 30));
+        // A snapshot named tomorrow by a clock that was wrong, of the state
+        // the novel is in now.
+        NovelSnapshot ahead(novel);
+        QCOMPARE(ahead.take(now.addDays(1)), Result::Kept);
+        ahead.close();
+
+        // Named like snapshots of this hour, of yesterday and of ten weeks
+        // ago: counted, each would fill a slot or be removed. The link's
+        // novel lies outside.
+        const QString elsewhere = fx.makeNovel(fx.path(QStringLiteral("别处的小说.mdb")));
+        const QString other = fx.path(QStringLiteral("别的数据库.mdb"));
+        sqlColumn(other, QStringLiteral("CREATE TABLE t (x)"));
+        FifoWatch pipe(folder + QLatin1Char('/') + snapshotFileName(now.addSecs(-60)));
+        QVERIFY(pipe.isValid());
+        int n = 0;
+        for (const QDateTime &t : {now.addSecs(-1200), now.addDays(-1), now.addDays(-70)}) {
+            const auto name = [&] { return folder + QLatin1Char('/') + snapshotFileName(t.addSecs(++n)); };
+            fx.writeFile(name(), "写作笔记");
+            fx.writeFile(name(), QByteArray());
+            fx.writeFile(name(), QByteArray("SQLite format 3\0", 16) + QByteArray(4000, 'x'));
+            QVERIFY(QFile::copy(other, name()));
+            QVERIFY(QFile::link(elsewhere, name()));
+        }
+        const QMap<QString, QByteArray> before = dirSnapshot(disk);
+
+        NovelSnapshot snapshot(novel);
+        QCOMPARE(snapshot.take(now), Result::Kept);
+        QCOMPARE(snapshot.keptPath(), folder + QStringLiteral("/2024-05-20 123000.mdb"));
+        QMap<QString, QByteArray> after = dirSnapshot(disk);
+        after.remove(QStringLiteral("夜航.mdb/2024-05-20 123000.mdb"));
+        QCOMPARE(after, before);
+        QVERIFY2(!pipe.wasOpened(), "a pipe was opened");
+        QVector<QString> listed;
+        for (const SnapshotFile &s : snapshotsOf(novel))
+            listed << s.path;
+        QCOMPARE(listed, (QVector<QString>{folder + QStringLiteral("/2024-05-21 123000.mdb"), snapshot.keptPath()}));
     }
 
     void aSnapshotIsAWholeCheckedNovelAndTheSameStateIsKeptOnce()
@@ -283,6 +371,68 @@ private slots:
         const Result result = snapshot.take(m_now);
         QVERIFY2(result == Result::Damaged || result == Result::Unreadable, qPrintable(snapshot.lastError()));
         QCOMPARE(dirSnapshot(snapshot.folder()), before);
+    }
+
+    void aFileThatDoesNotOpenAsANovelIsNeverCopied_data()
+    {
+        QTest::addColumn<QStringList>("change");
+        QTest::newRow("信息 a view") << QStringList{"DROP TABLE 信息", "CREATE VIEW 信息 AS SELECT 1 AS 书名"};
+        QTest::newRow("小说 a virtual table")
+            << QStringList{"DROP TABLE 小说", "CREATE VIRTUAL TABLE 小说 USING fts4(章节名称, 章节内容)"};
+        QTest::newRow("分卷 missing") << QStringList{"DROP TABLE 分卷"};
+    }
+
+    void aFileThatDoesNotOpenAsANovelIsNeverCopied()
+    {
+        QFETCH(QStringList, change);
+        ProgramFixture fx;
+        const QString novel = fx.addNovel(QStringLiteral("非书.mdb"), longNovel(4, 3000));
+        for (const QString &sql : std::as_const(change))
+            sqlColumn(novel, sql);
+        NovelSnapshot snapshot(novel);
+        QCOMPARE(snapshot.take(m_now), Result::Damaged);
+        QVERIFY(!QFileInfo::exists(fx.dataDir() + QStringLiteral("/.备份")));
+    }
+
+    void theLogStaysShortWhileSnapshotsReadAndTheWriterStores()
+    {
+        ProgramFixture fx;
+        QString text = bigText(2000000, 0x4E00);
+        OpenChapter chapter(fx, text);
+        const QString log = chapter.path + QStringLiteral("-wal");
+        ChapterWriter writer(chapter.path, chapter.id);
+        text += QChar(0x5B57);
+        writer.submit(text);
+        QVERIFY(writer.flush());
+        // What one store of the chapter adds to the log.
+        const qint64 oneStore = QFileInfo(log).size();
+        QVERIFY(oneStore > 0);
+
+        // Snapshots read the novel one after another, each holding the log
+        // for as long as its copy takes, while stores follow one another
+        // without a pause, well past 64 MiB of log.
+        QTemporaryDir folders;
+        std::atomic_bool storing{true};
+        std::unique_ptr<QThread> taker(QThread::create([&] {
+            for (int i = 0; storing; ++i) {
+                const QString folder = folders.filePath(QString::number(i));
+                NovelSnapshot(chapter.path, folder).take(QDateTime::currentDateTime());
+                QDir(folder).removeRecursively();
+            }
+        }));
+        taker->start();
+        qint64 longest = 0;
+        for (qint64 stored = 0; stored < 2 * kLogLimit; stored += oneStore) {
+            text += QChar(0x5B57);
+            writer.submit(text);
+            QVERIFY(writer.flush());
+            longest = std::max(longest, QFileInfo(log).size());
+        }
+        storing = false;
+        QVERIFY(taker->wait(60000));
+        QVERIFY2(longest <= kLogLimit + oneStore + 64 * 1024,
+                 qPrintable(QStringLiteral("%1 bytes of log, one store %2").arg(longest).arg(oneStore)));
+        QCOMPARE(chapter.storedText(), text);
     }
 
     void aSnapshotIsConsistentWhileTheEditorStoresKeystrokes_data()

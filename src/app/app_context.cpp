@@ -33,6 +33,14 @@ QString AppContext::dataPrefix() const
            QLatin1Char('/');
 }
 
+QString skinFilePath(const AppContext &ctx)
+{
+    const QString dir =
+        ctx.setting(QStringLiteral("Skin"), QStringLiteral("Path"), ctx.programFile(QStringLiteral("skin")));
+    const QString name = ctx.setting(QStringLiteral("Skin"), QStringLiteral("Name"), QStringLiteral("skinh.she"));
+    return dir + QLatin1Char('/') + name;
+}
+
 namespace {
 
 // Copies the novels beside the program into the new data directory. A copy

@@ -7,11 +7,27 @@
 #include <QUrl>
 #include <functional>
 
+class DataSource;
 class Prompts;
 class QWidget;
 class SnapshotKeeper;
 
-// Shows the program's windows; each call creates the window afresh.
+// The windows the chapter manager opens on the novel it shows. Each is given
+// the manager's data source, standing on the chapter chosen where the window
+// needs one, and the manager, which stays disabled while a window that
+// stores into its data source is open. A window to come of this kind (the
+// whole-book search, a chapter's history, the writing statistics) is one more
+// value here and one more case in the program's navigator.
+enum class ManagerWindow {
+    EditChapter,    // the editor on the chosen chapter
+    ReadChapter,    // the editor on the chosen chapter, locked
+    EditNewChapter, // the editor, empty, on the chapter just added
+    ChapterNotes,   // the notes of the chosen chapter, modal: returns once closed
+};
+
+// Shows the program's windows; each call creates the window afresh. Windows
+// ask for one another only through here, so that no window folder includes
+// another.
 class Navigator
 {
 public:
@@ -21,6 +37,10 @@ public:
     virtual void showNewNovel() = 0;
     virtual void showNovelInfo() = 0;
     virtual void showAbout(QWidget *beside) = 0;
+    virtual void showFromManager(ManagerWindow window, DataSource &data, QWidget *manager) = 0;
+    // Brings the window opened from manager that takes the input in its
+    // place (the editor) to the front; false when none is open.
+    virtual bool raiseOpenedFrom(QWidget *manager) = 0;
 };
 
 struct AppContext
@@ -42,6 +62,9 @@ struct AppContext
     SnapshotKeeper *snapshots = nullptr;
     // Hands an address to the system's web browser.
     std::function<bool(const QUrl &)> openUrl;
+    // What the library last said of the files it cannot show, so that each
+    // return to it does not say the same again.
+    QString unlistedTold;
 
     QString programFile(const QString &name) const { return programDir + QLatin1Char('/') + name; }
     // A file the program writes itself (the cover buffer, the default data
@@ -57,6 +80,9 @@ struct AppContext
     // The data directory with a trailing separator, as Config.ini sets it.
     QString dataPrefix() const;
 };
+
+// Path of the skin file from the two Skin settings of Config.ini.
+QString skinFilePath(const AppContext &ctx);
 
 // Decides where the program of programDir writes. A writable program
 // directory is a portable folder and keeps every role. Otherwise userLocation

@@ -1,11 +1,13 @@
 // frm_write, the chapter manager: the tree of one novel's volumes and
 // chapters, the chapter list of the volume last clicked, and the volume and
-// chapter commands reached through its three context menus.
+// chapter commands reached through its three context menus. The commands'
+// rules are the outline's; this window asks, tells and redraws.
 #pragma once
 
+#include "chapters/chapter_tree.h"
+#include "chapters/outline.h"
 #include "store/data_source.h"
 
-#include <QHash>
 #include <QWidget>
 
 struct AppContext;
@@ -13,9 +15,8 @@ class QAction;
 class QGroupBox;
 class QMenu;
 class QTreeWidget;
-class QTimer;
 class QTreeWidgetItem;
-class TreeLabelDelegate;
+class TreeLabelEditing;
 
 class frm_write : public QWidget
 {
@@ -24,22 +25,19 @@ public:
     explicit frm_write(AppContext &ctx, QWidget *parent = nullptr);
     ~frm_write() override;
 
-    // Fills the empty tree from the novel named by CurrentNovelPath.
-    void LoadChapters();
+    // Fills the empty tree from the novel named by CurrentNovelPath; false,
+    // after telling the user, when the novel cannot be read.
+    bool LoadChapters();
 
     // False while the editor or the notes window is open: no rename of the
     // tree may then begin or end, since it would move Data1 off their chapter.
     bool treeEditAllowed() const;
 
-    // Node and row keys: the volume name for a volume node, "num" followed by
-    // 编号 for a chapter node and a list row.
-    static QString chapterKey(qint64 id);
-    static QString nodeKey(const QTreeWidgetItem *item);
+    // Node and row keys (see ChapterTree).
+    static QString chapterKey(qint64 id) { return ChapterTree::chapterKey(id); }
+    static QString nodeKey(const QTreeWidgetItem *item) { return ChapterTree::nodeKey(item); }
     // The root node of the volume with this name, or nullptr.
-    QTreeWidgetItem *volumeNode(const QString &name) const;
-    QTreeWidgetItem *addVolumeNode(const QString &name);
-    QTreeWidgetItem *addChapterNode(QTreeWidgetItem *volume, qint64 id, const QString &title);
-    QTreeWidgetItem *addListRow(qint64 id, const QString &number, const QString &title, const QString &length);
+    QTreeWidgetItem *volumeNode(const QString &name) const { return m_items.volumeNode(name); }
 
     DataSource Data1;
     QTreeWidget *TreeView1 = nullptr;
@@ -83,37 +81,23 @@ protected:
 
 private:
     void Form_Load();
-    QAction *addMenuItem(QMenu *menu, const char *name, const QString &caption);
-    // Reads every volume and chapter through Data1 and replaces the tree with
-    // them; on a store failure the tree is left as it was.
-    bool rebuildTree(bool reportHomeless);
-    // Points Data1 at table and refreshes it; reports a failure as what.
-    bool openSet(const QString &table, const QString &what);
+    QAction *addMenuItem(QMenu *menu, const char *name, const QString &caption, void (frm_write::*slot)());
+    // Tells the user why a command was not done: a store failure as what
+    // failed, a refusal in its own words. False when r is a success.
+    bool refused(const QString &what, const Outline::Result &r);
     // Makes the chapter of the selected list row current in Data1; says so
     // when it cannot.
     bool positionOnSelectedRow();
-    QTreeWidgetItem *selectedNode() const;
-    QTreeWidgetItem *selectedRow() const;
-    QTreeWidgetItem *chapterNode(const QString &key) const;
-    void removeListRows(const QStringList &keys);
     bool renameVolume(QTreeWidgetItem *node, const QString &newName);
-    // Changes one field of Data1's current record and stores it.
-    bool storeField(const QString &field, const QVariant &value);
     bool renameChapter(QTreeWidgetItem *node, const QString &newTitle);
-    void storeFailed(const QString &what, const QString &why);
     // Calls off a rename about to begin and closes an open one unconfirmed.
     void cancelTreeEdit();
-    void beginDelayedRename();
-    // The selected node whose label is at pos in the tree, or nullptr.
-    QTreeWidgetItem *selectedLabelAt(const QPoint &pos) const;
 
     AppContext &m_ctx;
-    TreeLabelDelegate *m_labelEditor = nullptr;
-    QTimer *m_renameTimer = nullptr;
-    // The selected node a left press landed on: released on it, it is renamed.
-    QTreeWidgetItem *m_pressedSelected = nullptr;
+    Outline m_outline{Data1};
+    ChapterTree m_items;
+    TreeLabelEditing *m_labelEditing = nullptr;
     bool m_notesOpen = false;
-    QHash<QString, QTreeWidgetItem *> m_volumeNodes;
     // The volume name as it was when its edit began.
     QString m_oldVolumeName;
 };

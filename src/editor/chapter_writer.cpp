@@ -8,9 +8,9 @@
 
 namespace {
 
-// About 64 MB of log at the usual page size; a pause in the typing this long
-// is taken for the time to copy the log into the file.
-constexpr int kLogPages = 4096;
+// The log a chapter's writes may gather before the writer copies it into the
+// file; a pause in the typing this long is taken for the time to copy it.
+constexpr qint64 kLogLimitBytes = 64 * 1024 * 1024;
 constexpr int kPauseMs = 1000;
 
 } // namespace
@@ -81,11 +81,11 @@ void ChapterWriter::run()
         data.close();
         return false;
     };
-    reach();
     // Every write of a long chapter adds all its pages to the log. Copying
     // them into the file is left to pauses in the typing, when it delays no
-    // keystroke, and to a log grown long.
-    data.setLogCheckpointPages(kLogPages);
+    // keystroke, and to a log grown long, here on the writer's thread.
+    data.setLogLimit(kLogLimitBytes);
+    reach();
     bool logged = false;
 
     for (;;) {
@@ -119,19 +119,20 @@ void ChapterWriter::run()
         if (!ok)
             why = data.lastError().isEmpty() ? QStringLiteral("找不到打开时的章节") : data.lastError();
         logged = logged || ok;
-        {
-            // Said before a flush can return, so that whoever flushed finds
-            // the outcome already posted to it.
+        if (ok) {
             QMutexLocker lock(&m_mutex);
-            m_finished = number;
-            if (ok)
-                m_written = number;
-            if (ok)
-                emit stored(number);
-            else
-                emit failed(number, why);
-            m_idle.wakeAll();
+            m_written = number;
         }
+        // Said with the lock released, so that a receiver may ask the writer
+        // anything; a flush returns only once the text counts as finished,
+        // after this, so whoever flushed finds the outcome already posted.
+        if (ok)
+            emit stored(number);
+        else
+            emit failed(number, why);
+        QMutexLocker lock(&m_mutex);
+        m_finished = number;
+        m_idle.wakeAll();
     }
     data.close();
     // Whatever was handed over and never taken counts as finished, so that a

@@ -24,8 +24,8 @@ public:
     // handed over is ever written; the number it returns is what stored()
     // and failed() report.
     quint64 submit(const QString &text);
-    // Waits until every text handed over is written or has failed; true when
-    // the newest one is in the file.
+    // Waits until every text handed over is written or has failed and its
+    // outcome is posted; true when the newest one is in the file.
     bool flush();
 
     // The number of the newest text handed over, and of the newest in the file.
@@ -34,8 +34,8 @@ public:
     bool isStored() const { return written() == submitted(); }
 
 signals:
-    // Sent from the writer's thread, received on the owner's; a receiver on
-    // the writer's thread itself must not call back into the writer.
+    // Sent from the writer's thread without its lock held, received on the
+    // owner's; posted before the flush that waits for the text returns.
     void stored(quint64 number);
     void failed(quint64 number, const QString &why);
 

@@ -2,74 +2,38 @@
 
 #include "app/app_context.h"
 #include "editor/box_text.h"
-#include "editor/chapter_writer.h"
-#include "store/ansi_codec.h"
+#include "editor/chapter_store.h"
 #include "store/data_source.h"
-#include "store/plain_file.h"
 #include "ui/layout_scaling.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
 
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFontDatabase>
 #include <QInputMethodQueryEvent>
-#include <QGuiApplication>
-#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
-#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 const QString kChapterTable = QStringLiteral("小说");
 const QString kChanged = QStringLiteral("已经修改");
-// How long a refused text waits before it is tried again on its own.
-constexpr int kRetryMs = 2000;
 const QString kNotStored = QStringLiteral("未能保存！");
 const QString kDesignFont = QStringLiteral("宋体");
 constexpr double kDesignFontSize = 14.25;
 // The largest size a font can be asked for; larger sizes are not sizes.
 constexpr double kLargestFontSize = 1638;
-// A file larger than this is no chapter; reading it would only exhaust memory.
-constexpr qint64 kLargestImport = qint64(256) * 1024 * 1024;
-
-// Design texts and widths (twips) of the status bar panels.
-struct PanelDesign
-{
-    const char *text;
-    int width;
-};
-const PanelDesign kPanels[] = {{"功能：", 670},      {"阅读", 1440}, {"状态：", 670}, {"", 2000},
-                               {"当前时间：", 1050}, {"", 3000},     {"字数：", 670}, {"", 10000}};
-
-// A status bar panel: as wide as designed while there is room, narrower when
-// the window is, so that the panels never hold the window wider.
-class StatusPanel : public QLabel
-{
-public:
-    StatusPanel(const QString &text, int widthTwips, QWidget *parent) : QLabel(text, parent), m_width(tw(widthTwips))
-    {
-        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-        setFrameShape(QFrame::NoFrame);
-    }
-    QSize sizeHint() const override { return {m_width, QLabel::sizeHint().height()}; }
-    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
-
-private:
-    int m_width;
-};
 
 // The number at the start of text: the longest leading decimal number with
 // "." as the decimal point whatever the locale; 0 when there is none.
@@ -99,7 +63,7 @@ double leadingNumber(const QString &text)
 
 } // namespace
 
-frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget *parent)
+frm_edit::frm_edit(AppContext &ctx, DataSource &source, QWidget *manager, QWidget *parent)
     : QMainWindow(parent), CommonDialog1(QStringLiteral("文本文件(*.txt)|*.txt")), m_ctx(ctx), m_manager(manager)
 {
     setObjectName(QStringLiteral("frm_edit"));
@@ -159,7 +123,9 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget 
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
 
-    buildStatusBar();
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    m_panels.build(StatusBar1);
     buildPopup();
 
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frm_edit::Combo1_Click);
@@ -171,12 +137,12 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget 
     connect(Command3, &QPushButton::clicked, this, &frm_edit::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &frm_edit::Command4_Click);
     // The chapter is the one the manager's data source stands on now; the
-    // writer has a connection of its own, which nothing else can move.
-    if (data.recordSource() == kChapterTable && data.hasCurrent()) {
-        m_writer = new ChapterWriter(data.databaseName(), data.currentRowId(), this);
-        connect(m_writer, &ChapterWriter::stored, this, &frm_edit::textStored);
-        connect(m_writer, &ChapterWriter::failed, this, &frm_edit::textNotStored);
-    }
+    // store's writer has a connection of its own, which nothing else can move.
+    const bool onChapter = source.recordSource() == kChapterTable && source.hasCurrent();
+    m_store = new ChapterStore(
+        source.databaseName(), onChapter ? source.currentRowId() : -1, [this] { return m_text.text(); }, this);
+    connect(m_store, &ChapterStore::stateChanged, this,
+            [this](bool refused) { setPanelText(StatusPanels::State, refused ? kNotStored : kChanged); });
     connect(Text1->document(), &QTextDocument::contentsChange, this, [this](int position, int removed, int added) {
         if (!m_replacing)
             m_text.apply(Text1->document(), position, removed, added);
@@ -191,51 +157,10 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget 
 
 frm_edit::~frm_edit()
 {
-    // A window deleted without being closed still stores its last change.
-    if (m_writer)
-        m_writer->flush();
+    // A window deleted without being closed still stores its last change:
+    // the store waits for its writer as it goes.
+    delete std::exchange(m_store, nullptr);
     Form_Unload();
-}
-
-void frm_edit::buildStatusBar()
-{
-    StatusBar1 = statusBar();
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    for (int i = 0; i < 8; ++i) {
-        auto *panel = new StatusPanel(QString::fromUtf8(kPanels[i].text), kPanels[i].width, StatusBar1);
-        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        StatusBar1->addWidget(panel, i == 7 ? 1 : 0);
-        m_panels << panel;
-    }
-}
-
-void frm_edit::buildPopup()
-{
-    gongneng = new QMenu(QStringLiteral("功能菜单"), this);
-    gongneng->setObjectName(QStringLiteral("gongneng"));
-    // The shortcuts are shown as a reminder; while the menu is closed the
-    // text box's own keys do the editing.
-    const auto item = [this](const char *name, const QString &caption, const char *keys, void (frm_edit::*slot)()) {
-        QAction *a = gongneng->addAction(caption);
-        a->setObjectName(QLatin1String(name));
-        if (keys)
-            a->setShortcut(QKeySequence(QLatin1String(keys)));
-        if (slot)
-            connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    fuzhu = item("fuzhu", QStringLiteral("复制(&C)"), "Ctrl+C", &frm_edit::fuzhu_Click);
-    zhantie = item("zhantie", QStringLiteral("粘贴(&V)"), "Ctrl+V", &frm_edit::zhantie_Click);
-    jianqie = item("jianqie", QStringLiteral("剪切(&T)"), "Ctrl+T", &frm_edit::jianqie_Click);
-    quanxuan = item("quanxuan", QStringLiteral("全选(&S)"), "Ctrl+S", &frm_edit::quanxuan_Click);
-    chexiao = item("chexiao", QStringLiteral("撤销(&U)"), "Ctrl+U", &frm_edit::chexiao_Click);
-    gongneng->addSeparator()->setObjectName(QStringLiteral("fenge"));
-    ziliaochaxun = item("ziliaochaxun", QStringLiteral("资料查询"), nullptr, nullptr);
-    juese = item("juese", QStringLiteral("角色查询"), nullptr, nullptr);
-    gongneng->addSeparator()->setObjectName(QStringLiteral("fengess"));
-    about = item("about", QStringLiteral("关于我们"), nullptr, &frm_edit::about_Click);
-    for (QAction *a : gongneng->actions())
-        a->setShortcutContext(Qt::WidgetShortcut);
 }
 
 void frm_edit::Form_Load()
@@ -293,6 +218,8 @@ void frm_edit::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    if (m_store)
+        m_store->stopRetrying();
     installTextFilter(false);
     if (m_manager)
         m_manager->setEnabled(true);
@@ -300,13 +227,12 @@ void frm_edit::Form_Unload()
 
 QString frm_edit::panelText(int panel) const
 {
-    return panel >= 1 && panel <= m_panels.size() ? m_panels[panel - 1]->text() : QString();
+    return m_panels.text(panel);
 }
 
 void frm_edit::setPanelText(int panel, const QString &text)
 {
-    if (panel >= 1 && panel <= m_panels.size() && m_panels[panel - 1]->text() != text)
-        m_panels[panel - 1]->setText(text);
+    m_panels.setText(panel, text);
 }
 
 void frm_edit::Combo1_Click()
@@ -357,72 +283,39 @@ void frm_edit::Text1_Change()
     if (Text1->isReadOnly())
         return;
     const QTextDocument *doc = Text1->document();
-    m_panels[7]->setText(QString::number(boxtext::length(doc)));
+    setPanelText(StatusPanels::Count, QString::number(boxtext::length(doc)));
     if (m_loading || m_replacing)
-        setPanelText(4, kChanged);
+        setPanelText(StatusPanels::State, kChanged);
     else
         storeText();
 }
 
 void frm_edit::storeText()
 {
-    // The screen is updated first; the writer stores the text meanwhile and
-    // says when it is in the file.
-    if (!m_writer) {
-        m_unstored = true;
-        setPanelText(4, kNotStored);
-        return;
-    }
-    m_writer->submit(m_text.text());
-    if (!m_unstored)
-        setPanelText(4, kChanged);
-}
-
-void frm_edit::textStored(quint64 number)
-{
-    if (number != m_writer->submitted())
-        return;
-    m_unstored = false;
-    setPanelText(4, kChanged);
-}
-
-void frm_edit::textNotStored(quint64 number, const QString &why)
-{
-    // Only the newest text counts: a newer one may be on its way already.
-    if (number != m_writer->submitted())
-        return;
-    m_storeError = why;
-    m_unstored = true;
-    setPanelText(4, kNotStored);
-    // A file another program holds, or a disk that was full, may take the
-    // text a moment later: tried again without waiting for the next key.
-    QTimer::singleShot(kRetryMs, this, [this] {
-        if (m_unstored && m_writer && !m_unloaded)
-            m_writer->submit(m_text.text());
-    });
+    // The screen is updated first; the store writes the text meanwhile and
+    // says when it is in the file. A window being deleted has no store.
+    if (m_store)
+        m_store->submit(m_text.text());
 }
 
 bool frm_edit::isStored() const
 {
-    return !m_unstored && (!m_writer || m_writer->isStored());
+    return m_store->isStored();
 }
 
 bool frm_edit::waitUntilStored()
 {
-    if (!m_writer)
-        return !m_unstored;
-    m_writer->flush();
-    // What the writer has reported meanwhile, the reason of a failure too.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    m_unstored = !m_writer->isStored();
-    if (m_writer->submitted() > 0)
-        setPanelText(4, m_unstored ? kNotStored : kChanged);
-    return !m_unstored;
+    return m_store->waitUntilStored();
+}
+
+const QString &frm_edit::storeError() const
+{
+    return m_store->error();
 }
 
 void frm_edit::Timer1_Timer()
 {
-    setPanelText(6, QDateTime::currentDateTime().toString(QStringLiteral("yyyy/M/d H:mm:ss")));
+    setPanelText(StatusPanels::Clock, QDateTime::currentDateTime().toString(QStringLiteral("yyyy/M/d H:mm:ss")));
 }
 
 void frm_edit::Picture1_GotFocus()
@@ -432,133 +325,14 @@ void frm_edit::Picture1_GotFocus()
         Text1->insertPlainText(QStringLiteral("\t"));
 }
 
-void frm_edit::Command1_Click()
-{
-    setWindowState(Qt::WindowNoState);
-    if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
-        // Changing the flags hides a shown window; show it again at once.
-        const bool shown = isVisible();
-        setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        if (shown)
-            show();
-    }
-    if (QScreen *s = screen()) {
-        const QRect area = s->geometry();
-        const QSize frame = frameGeometry().size() - geometry().size();
-        resize(area.size() - frame);
-        move(area.topLeft());
-    }
-    Command2->setEnabled(true);
-    Command1->setEnabled(false);
-}
-
-void frm_edit::Command2_Click()
-{
-    setWindowState(Qt::WindowMaximized);
-    Command1->setEnabled(true);
-    Command2->setEnabled(false);
-}
-
-void frm_edit::Command3_Click()
-{
-    if (Text1->isReadOnly() || !CommonDialog1.showOpen(*m_ctx.prompts, this))
-        return;
-    const QString name = CommonDialog1.fileName();
-    // Only a regular file is read: a pipe or device named like a text file
-    // would never end.
-    QByteArray bytes;
-    QString why;
-    plainfile::Problem problem = plainfile::Problem::None;
-    if (!plainfile::read(name, kLargestImport, bytes, &problem, &why)) {
-        if (problem == plainfile::Problem::TooBig)
-            why = QStringLiteral("文件太大，不是一个章节的文字");
-        m_ctx.prompts->message(this, QStringLiteral("导入失败！无法读取文件：%1\n（%2）").arg(name, why), MsgCritical,
-                               QStringLiteral("提示"));
-        return;
-    }
-    replaceText(ansi::decode(bytes));
-}
-
-void frm_edit::Command4_Click()
-{
-    const QByteArray bytes = ansi::encode(boxtext::text(Text1->document()));
-    if (!CommonDialog1.showSave(*m_ctx.prompts, this))
-        return;
-    const QString name = CommonDialog1.fileName();
-    // Written beside and put in place when whole: a failed export leaves the
-    // old file as it was instead of half a text. Where no file can be made
-    // beside it, the export fails rather than write over the old file.
-    QSaveFile file(name);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return;
-    const QString why = file.errorString();
-    file.cancelWriting();
-    m_ctx.prompts->message(this, QStringLiteral("导出失败！无法写入文件：%1\n（%2）").arg(name, why), MsgCritical,
-                           QStringLiteral("提示"));
-}
-
-void frm_edit::fuzhu_Click()
-{
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    QString selected = Text1->textCursor().selectedText();
-    selected.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
-    clipboard->setText(selected);
-}
-
-void frm_edit::zhantie_Click()
-{
-    if (Text1->isReadOnly())
-        return;
-    Text1->insertPlainText(QGuiApplication::clipboard()->text());
-}
-
-void frm_edit::jianqie_Click()
-{
-    if (Text1->isReadOnly())
-        return;
-    Text1->textCursor().removeSelectedText();
-}
-
-void frm_edit::quanxuan_Click()
-{
-    Text1->selectAll();
-}
-
-void frm_edit::chexiao_Click()
-{
-    // One level, as the text box has always kept it: an undo right after an
-    // undo takes the first one back.
-    if (Text1->isReadOnly())
-        return;
-    const QTextDocument *doc = Text1->document();
-    const bool redo = m_undoneLast && doc->isRedoAvailable();
-    if (!redo && !doc->isUndoAvailable())
-        return;
-    m_undoing = true;
-    if (redo)
-        Text1->redo();
-    else
-        Text1->undo();
-    m_undoing = false;
-    m_undoneLast = !redo;
-}
-
-void frm_edit::about_Click()
-{
-    m_ctx.nav->showAbout(this);
-}
-
 void frm_edit::closeEvent(QCloseEvent *event)
 {
     // Closing waits for the last change to be written. A change the store
     // refused is tried once more; if it still cannot be stored, the user
     // decides whether to close and lose it.
     bool stored = waitUntilStored();
-    if (!stored && m_writer && !Text1->isReadOnly()) {
-        m_writer->submit(m_text.text());
-        stored = waitUntilStored();
-    }
+    if (!stored && !Text1->isReadOnly())
+        stored = m_store->retryAndWait();
     if (!stored && !Text1->isReadOnly()) {
         const QString text = QStringLiteral("本章最近的修改没有存入小说文件，关闭后这些修改将会丢失！\n"
                                             "可以先用“导出”把文字存为文本文件。\n是否仍然关闭？");

@@ -1,22 +1,22 @@
 // frm_edit, the chapter editor: the text of the chapter manager's current
 // chapter in one large text box, stored into the chapter on every change,
-// with the font list, the size box, the status bar and the editor commands.
+// with the font list, the size box and the status bar. Its commands (the
+// buttons and the 功能菜单 popup) are in frm_edit_commands.cpp.
 #pragma once
 
 #include "editor/box_text.h"
+#include "editor/status_panels.h"
 #include "ui/common_dialog.h"
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QVector>
 #include <array>
 
 struct AppContext;
-class ChapterWriter;
+class ChapterStore;
 class DataSource;
 class QAction;
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
@@ -28,10 +28,10 @@ class frm_edit : public QMainWindow
 {
     Q_OBJECT
 public:
-    // data is the chapter manager's data source, standing on the chapter to
-    // edit for as long as this window is open; manager is the chapter manager
-    // window, enabled again when this window closes.
-    frm_edit(AppContext &ctx, DataSource &data, QWidget *manager, QWidget *parent = nullptr);
+    // source is the chapter manager's data source, standing on the chapter
+    // to edit for as long as this window is open; manager is the chapter
+    // manager window, enabled again when this window closes.
+    frm_edit(AppContext &ctx, DataSource &source, QWidget *manager, QWidget *parent = nullptr);
     ~frm_edit() override;
 
     // Status bar panels, numbered from 1.
@@ -43,7 +43,7 @@ public:
     // Waits until the last change is written; false when it could not be.
     bool waitUntilStored();
     // Why the last change could not be written.
-    const QString &storeError() const { return m_storeError; }
+    const QString &storeError() const;
     // Puts the chapter's stored text into the box as the opener does: counted
     // like a change, but stored only once the user changes it, so that opening
     // and closing a chapter leaves its record exactly as it was.
@@ -96,28 +96,23 @@ private:
     void Form_Resize();
     void Form_Unload();
     void buildPopup();
-    void buildStatusBar();
-    // Hands the whole text to the writer of the chapter.
+    // Adds an item to gongneng; its shortcut is shown, not taken.
+    QAction *addPopupItem(const char *name, const QString &caption, const char *keys, void (frm_edit::*slot)());
+    // Hands the whole text to the chapter's store.
     void storeText();
     // Puts a whole new text into the box; stored unless it is being loaded.
     void replaceText(const QString &text);
-    void textStored(quint64 number);
-    void textNotStored(quint64 number, const QString &why);
     void installTextFilter(bool on);
     // The text box and the parts of it the mouse can reach.
     std::array<QObject *, 4> textBoxParts() const;
 
     AppContext &m_ctx;
-    // Writes into the chapter this window was opened on, and into no other;
-    // nullptr when it was opened on none.
-    ChapterWriter *m_writer = nullptr;
-    // The box's text, kept up to date change by change for the writer.
+    // Stores into the chapter this window was opened on, and into no other.
+    ChapterStore *m_store = nullptr;
+    // The box's text, kept up to date change by change for the store.
     boxtext::Mirror m_text;
     QPointer<QWidget> m_manager;
-    QVector<QLabel *> m_panels;
-    // The writer refused the newest text handed to it, for this reason.
-    bool m_unstored = false;
-    QString m_storeError;
+    StatusPanels m_panels;
     bool m_unloaded = false;
     bool m_loading = false;
     bool m_replacing = false;

@@ -16,7 +16,7 @@ const QString kChapterTable = QStringLiteral("小说");
 
 } // namespace
 
-frm_ps::frm_ps(AppContext &ctx, DataSource &data, QWidget *parent) : QDialog(parent), m_ctx(ctx), m_data(data)
+frm_ps::frm_ps(AppContext &ctx, DataSource &source, QWidget *parent) : QDialog(parent), m_ctx(ctx), m_data(source)
 {
     setObjectName(QStringLiteral("frm_ps"));
     setWindowTitle(QStringLiteral("章节附注"));

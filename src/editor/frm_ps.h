@@ -13,8 +13,8 @@ class frm_ps : public QDialog
 {
     Q_OBJECT
 public:
-    // data is the chapter manager's data source, standing on the chapter.
-    frm_ps(AppContext &ctx, DataSource &data, QWidget *parent = nullptr);
+    // source is the chapter manager's data source, standing on the chapter.
+    frm_ps(AppContext &ctx, DataSource &source, QWidget *parent = nullptr);
 
     // False when the notes could not be read from the novel file.
     bool isLoaded() const { return m_loaded; }

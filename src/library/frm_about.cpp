@@ -9,7 +9,10 @@ frm_about::frm_about(QWidget *parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("frm_about"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("关于我们"));
-    setFont(QFont(QStringLiteral("宋体"), 10.5));
+    // The int overload would cut 10.5 to 10.
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSizeF(10.5);
+    setFont(font);
     setFixedSize(tw(5400), tw(2400));
     const QStringList lines = {
         QStringLiteral("联系电话：0571-0000-0000"),

@@ -20,6 +20,47 @@ const char *const kProductSite = "yanzhou.example.org";
 namespace {
 
 const QSize kCoverSize(120, 150);
+// Lines of files named in the message about files the library cannot show.
+constexpr int kUnlistedShown = 12;
+
+QFont songti(qreal points)
+{
+    // The int overload would cut 10.5 to 10.
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSizeF(points);
+    return font;
+}
+
+// In words, why the file at path did not open as a novel.
+QString whyUnlisted(const QString &path)
+{
+    QString why;
+    switch (novelFileKind(path, &why)) {
+    case NovelFileKind::Unreadable:
+        return why.isEmpty() ? QStringLiteral("无法读取") : QStringLiteral("无法读取（%1）").arg(why);
+    case NovelFileKind::Empty:
+        return QStringLiteral("文件是空的");
+    case NovelFileKind::NotADatabase:
+    case NovelFileKind::NotANovel:
+        return QStringLiteral("不是本程序的小说文件");
+    case NovelFileKind::Damaged:
+        return QStringLiteral("文件已损坏");
+    case NovelFileKind::Novel:
+        break;
+    }
+    return QStringLiteral("读不出小说信息，文件可能已损坏");
+}
+
+// One message for every file the library cannot show: "name：why" a line.
+QString unlistedMessage(const QStringList &lines)
+{
+    QString text = QStringLiteral("数据目录中有%1个文件不能在书库中显示：\n").arg(lines.size());
+    for (int i = 0; i < lines.size() && i < kUnlistedShown; ++i)
+        text += QLatin1Char('\n') + lines[i];
+    if (lines.size() > kUnlistedShown)
+        text += QStringLiteral("\n……还有%1个").arg(lines.size() - kUnlistedShown);
+    return text;
+}
 
 } // namespace
 
@@ -28,7 +69,7 @@ frm_dl::frm_dl(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ctx(ct
     setObjectName(QStringLiteral("frm_dl"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(appTitle());
-    setFont(QFont(QStringLiteral("宋体"), 10.5));
+    setFont(songti(10.5));
 
     auto *central = new QWidget(this);
     central->setFixedSize(tw(11430), tw(9090));
@@ -37,7 +78,7 @@ frm_dl::frm_dl(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ctx(ct
     ListView1 = new QListWidget(central);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     placeTw(ListView1, 120, 120, 11175, 8895);
-    ListView1->setFont(QFont(QStringLiteral("宋体"), 14.25));
+    ListView1->setFont(songti(14.25));
     ListView1->setViewMode(QListView::IconMode);
     ListView1->setIconSize(kCoverSize);
     ListView1->setGridSize(QSize(kCoverSize.width() + 24, kCoverSize.height() + 48));
@@ -82,9 +123,18 @@ void frm_dl::Loadnovels()
 {
     // A file that is not a readable novel is passed over: it never stops the
     // loading, and entry k of the list still belongs to element k-1 of Novels.
+    // What was passed over is said once, with the reason, rather than hidden.
     const QString prefix = m_ctx.dataPrefix();
     QStringList names;
-    ListFiles(prefix, QStringLiteral("*.mdb"), names);
+    QList<QByteArray> unreachable;
+    ListFiles(prefix, QStringLiteral("*.mdb"), names, &unreachable);
+    QStringList unlisted;
+    for (const QByteArray &raw : std::as_const(unreachable)) {
+        bool gbk = false;
+        const QString name = unreachableName(raw, &gbk);
+        unlisted << QStringLiteral("“%1”：文件名%2，程序打不开，请给文件改名")
+                        .arg(name, gbk ? QStringLiteral("是GBK编码") : QStringLiteral("不是UTF-8编码"));
+    }
     Novels.clear();
     ListView1->clear();
     m_covers->clear();
@@ -103,11 +153,15 @@ void frm_dl::Loadnovels()
         const QString path = prefix + name;
         Data1.setDatabaseName(path);
         Data1.setRecordSource(QStringLiteral("信息"));
-        if (!Data1.RefreshFirst() || !Data1.MoveFirst())
+        if (!Data1.RefreshFirst() || !Data1.MoveFirst()) {
+            unlisted << QStringLiteral("“%1”：%2").arg(name, whyUnlisted(path));
             continue;
+        }
         const QVariant title = Data1.value(QStringLiteral("书名"));
-        if (!title.isValid())
+        if (!title.isValid()) {
+            unlisted << QStringLiteral("“%1”：读不出书名").arg(name);
             continue;
+        }
         // The cover is read when the entry is first painted, not here.
         auto *item = new QListWidgetItem(m_covers->icon(path, Data1.currentRowId()), title.toString());
         item->setToolTip(name);
@@ -116,6 +170,16 @@ void frm_dl::Loadnovels()
     }
     // Hold no novel file open while the library is shown.
     Data1.close();
+
+    const QString told = unlisted.isEmpty() ? QString() : unlistedMessage(unlisted);
+    if (told != m_ctx.unlistedTold) {
+        m_ctx.unlistedTold = told;
+        if (!told.isEmpty()) {
+            QMetaObject::invokeMethod(
+                this, [this, told] { m_ctx.prompts->message(this, told, MsgInformation, QStringLiteral("提示")); },
+                Qt::QueuedConnection);
+        }
+    }
 }
 
 int frm_dl::selectedIndex() const

@@ -161,8 +161,8 @@ QString frm_new::refusalForTitle(const QString &prefix, const QString &title) co
         return QStringLiteral("书名中不能有“/”或“\\”，请重填！");
     case novelfile::NameProblem::ControlCharacter:
         return QStringLiteral("书名中不能有换行符、制表符等控制字符，请重填！");
-    case novelfile::NameProblem::Edge:
-        return QStringLiteral("书名开头和结尾不能是点或空格，请重填！");
+    case novelfile::NameProblem::LeadingDot:
+        return QStringLiteral("书名开头不能是点，请重填！");
     case novelfile::NameProblem::TooLong:
         return QStringLiteral("书名太长，不能用作小说文件名，请改短一些！");
     case novelfile::NameProblem::None:

@@ -3,10 +3,11 @@
 // many megabytes is never held whole, and the novel file is never written.
 #pragma once
 
+#include "store/sqlite_db.h"
+
 #include <QIODevice>
 #include <atomic>
 
-struct sqlite3;
 struct sqlite3_blob;
 
 class CoverStream : public QIODevice
@@ -36,7 +37,7 @@ private:
     const QString m_path;
     const qint64 m_rowid;
     const std::atomic_bool *m_cancel;
-    sqlite3 *m_db = nullptr;
+    sqlite::Db m_db;
     sqlite3_blob *m_blob = nullptr;
     qint64 m_size = 0;
 };

@@ -1,18 +1,6 @@
 #include "store/data_source.h"
 
-#include "store/platform.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QUrl>
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <sqlite3.h>
 
 namespace {
 
@@ -32,32 +20,12 @@ QString quoted(const QString &name)
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-// Virtual machine steps between two looks at the clock.
-constexpr int kProgressSteps = 1000;
-
-// A query keeps what was bound to it until the next statement binds over it:
-// a chapter's whole text would stay alive twice, and whoever holds the other
-// copy would have to copy it again on its next change.
-void releaseBoundValues(QSqlQuery &q)
-{
-    const int n = int(q.boundValues().size());
-    for (int i = 0; i < n; ++i)
-        q.bindValue(i, QVariant());
-}
-
-QString nextConnectionName()
-{
-    static std::atomic<int> counter{0};
-    return QStringLiteral("yz_ds_%1").arg(++counter);
-}
+// The page cache of a window's or the writer's connection, in KiB.
+constexpr int kCacheKiB = 32768;
 
 } // namespace
 
-std::chrono::milliseconds DataSource::s_timeLimit{DataSource::kDefaultTimeLimit};
-
-DataSource::DataSource() : m_connection(nextConnectionName())
-{
-}
+DataSource::DataSource() = default;
 
 DataSource::~DataSource()
 {
@@ -80,13 +48,13 @@ void DataSource::setRecordSource(const QString &table)
 
 bool DataSource::isOpen() const
 {
-    return m_db.isValid() && m_db.isOpen();
+    return m_db.isOpen();
 }
 
 bool DataSource::fail(const QString &message) const
 {
     // After a statement ran away, every failure is that one.
-    m_error = m_ranAway ? QStringLiteral("小说文件中的内容运行过久，已停止读写：%1").arg(m_path) : message;
+    m_error = ranAway() ? QStringLiteral("小说文件中的内容运行过久，已停止读写：%1").arg(m_path) : message;
     return false;
 }
 
@@ -94,7 +62,6 @@ void DataSource::close()
 {
     if (m_inTransaction)
         Rollback();
-    m_queries.clear();
     m_ids.clear();
     m_cache.clear();
     m_setTable.clear();
@@ -107,92 +74,20 @@ void DataSource::close()
 
 void DataSource::disconnect()
 {
-    if (m_db.isValid()) {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connection);
-    }
+    // The file stays one that ran away after its connection is gone.
+    m_ranAway = ranAway();
+    m_queries.clear();
+    m_db.close();
     m_readOnly = false;
-}
-
-sqlite3 *DataSource::handle() const
-{
-    if (!m_db.isValid())
-        return nullptr;
-    const QVariant handle = m_db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
-int DataSource::onProgress(void *self)
-{
-    auto *ds = static_cast<DataSource *>(self);
-    if (std::chrono::steady_clock::now() < ds->m_deadline)
-        return 0;
-    ds->m_ranAway = true;
-    return 1;
 }
 
 bool DataSource::begin() const
 {
     // A file that held a statement which did not end counts as unreadable
     // from then on, rather than being tried again at every keystroke.
-    if (m_ranAway)
+    if (ranAway())
         return fail(QString());
-    m_deadline = std::chrono::steady_clock::now() + s_timeLimit;
-    return true;
-}
-
-void DataSource::setTimeLimit(std::chrono::milliseconds limit)
-{
-    s_timeLimit = limit;
-}
-
-bool DataSource::diskIsFull(const QString &path)
-{
-    // Room for the index of the log and a few pages of it.
-    constexpr qint64 kLeastRoom = 256 * 1024;
-    if (platform::isReadOnlyVolume(path))
-        return false;
-    const qint64 room = platform::freeBytes(path);
-    return room >= 0 && room < kLeastRoom;
-}
-
-bool DataSource::connect(const QString &path, bool immutable, int *code)
-{
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    // mode=rw: a file that vanished is an error, never an empty new database.
-    // On read-only media SQLite opens it for reading by itself.
-    m_db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()) +
-                         (immutable ? QStringLiteral("?mode=ro&immutable=1") : QStringLiteral("?mode=rw")));
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=250"));
-    if (!m_db.open()) {
-        *code = m_db.lastError().nativeErrorCode().toInt();
-        return fail(m_db.lastError().text());
-    }
-    if (sqlite3 *db = handle())
-        sqlite3_progress_handler(db, kProgressSteps, &DataSource::onProgress, this);
-    QSqlQuery pragma(m_db);
-    // Sorts and other scratch work stay in memory, bounded by the time limit,
-    // instead of growing on the disk.
-    pragma.exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
-    // The encoding is the first read of the file: it fails here when the
-    // file is no database, or when SQLite cannot make the index of its log
-    // beside the file.
-    if (!pragma.exec(QStringLiteral("PRAGMA encoding")) || !pragma.next()) {
-        *code = pragma.lastError().nativeErrorCode().toInt();
-        return fail(pragma.lastError().text());
-    }
-    m_utf16 = pragma.value(0).toString().startsWith(QLatin1String("UTF-16"));
-    pragma.finish();
-    if (!immutable) {
-        // Committed means on disk: every change must survive a crash or power cut.
-        pragma.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-        pragma.exec(QStringLiteral("PRAGMA cache_size=-32768"));
-    }
-    if (sqlite3 *db = handle())
-        m_readOnly = sqlite3_db_readonly(db, "main") == 1;
+    m_db.armTimeLimit();
     return true;
 }
 
@@ -202,48 +97,25 @@ bool DataSource::open()
         return false;
     if (isOpen())
         return true;
-    const QFileInfo info(m_path);
-    if (m_path.isEmpty() || !info.exists())
-        return fail(QStringLiteral("找不到文件：%1").arg(m_path));
-    if (!info.isFile())
-        return fail(QStringLiteral("不是小说文件：%1").arg(m_path));
-
-    // On read-only media or a full disk SQLite cannot make the index of its
-    // log beside the file. The file can still be read as it stands on disk,
-    // unless a log beside it holds part of the novel, which that reading
-    // would not see.
-    const QString path = info.absoluteFilePath();
-    const bool asItStands = QFileInfo(path + QStringLiteral("-wal")).size() == 0;
-    int code = SQLITE_OK;
-    // A disk that is full already is read as it stands at once, before a
-    // try that would leave empty side files behind.
-    if (asItStands && diskIsFull(path)) {
-        if (connect(path, true, &code))
-            return true;
+    sqlite::NovelOptions options;
+    options.cacheKiB = kCacheKiB;
+    QString why;
+    if (!sqlite::openNovel(m_db, m_path, options, &why))
+        return fail(why);
+    m_readOnly = m_db.isReadOnly();
+    if (m_logLimit > 0 && !m_db.setLogLimit(m_logLimit)) {
+        failSql();
         disconnect();
+        return false;
     }
-    if (connect(path, false, &code))
-        return true;
-    const QString why = m_error;
-    disconnect();
-    const int primary = code & 0xff;
-    const bool noLogIndex =
-        primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_IOERR || primary == SQLITE_FULL;
-    if (noLogIndex && asItStands) {
-        if (connect(path, true, &code))
-            return true;
-        disconnect();
-    }
-    return fail(why);
+    return true;
 }
 
 bool DataSource::fileMoved() const
 {
     // SQLite keeps writing into a file that was deleted or renamed while open,
     // and such writes are lost: ask it whether the path still names our file.
-    sqlite3 *db = handle();
-    int moved = 0;
-    return db && sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+    return m_db.fileMoved();
 }
 
 bool DataSource::writable()
@@ -259,15 +131,11 @@ bool DataSource::writable()
     return true;
 }
 
-QSqlQuery &DataSource::query(const QString &sql) const
+sqlite::Statement &DataSource::query(const QString &sql) const
 {
     auto &slot = m_queries[sql];
-    if (!slot) {
-        slot = std::make_shared<QSqlQuery>(m_db);
-        slot->setForwardOnly(true);
-        if (!slot->prepare(sql))
-            m_error = slot->lastError().text();
-    }
+    if (!slot || !slot->isValid())
+        slot = std::make_shared<sqlite::Statement>(m_db, sql);
     return *slot;
 }
 
@@ -275,20 +143,13 @@ bool DataSource::loadColumns()
 {
     // Only an ordinary table holds records: a view or a virtual table may
     // compute rows without end, and none is ever written by this program.
-    QSqlQuery kind(m_db);
-    kind.prepare(QStringLiteral("SELECT type, sql FROM sqlite_master WHERE type IN ('table', 'view') AND name = ? "
-                                "COLLATE NOCASE"));
-    kind.addBindValue(m_table);
-    if (!kind.exec())
-        return fail(kind.lastError().text());
-    if (kind.next() && (kind.value(0).toString() != QLatin1String("table") ||
-                        kind.value(1).toString().startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive)))
+    sqlite::TableKind kind = sqlite::TableKind::Missing;
+    if (!sqlite::tableKind(m_db, m_table, &kind))
+        return failSql();
+    if (kind == sqlite::TableKind::Other)
         return fail(QStringLiteral("小说文件中的“%1”不是表").arg(m_table));
-    kind.finish();
 
-    QSqlQuery info(m_db);
-    if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(m_table))))
-        return fail(info.lastError().text());
+    sqlite::Statement info(m_db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(m_table)));
     m_columns.clear();
     m_shortColumns.clear();
     m_idColumn.clear();
@@ -301,6 +162,8 @@ bool DataSource::loadColumns()
         if (!isLongField(name, type))
             m_shortColumns << name;
     }
+    if (!info.atEnd())
+        return failSql();
     if (m_columns.isEmpty())
         return fail(QStringLiteral("小说文件中没有表“%1”").arg(m_table));
     return true;
@@ -333,22 +196,19 @@ bool DataSource::load(int limit)
     QStringList select{QStringLiteral("rowid")};
     for (const QString &c : std::as_const(m_shortColumns))
         select << quoted(c);
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
     QString sql =
         QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(select.join(QLatin1Char(',')), quoted(m_table));
     if (limit >= 0)
         sql += QStringLiteral(" LIMIT %1").arg(limit);
-    if (!q.exec(sql))
-        return fail(q.lastError().text());
+    sqlite::Statement q(m_db, sql);
     const int n = m_shortColumns.size();
     while (q.next()) {
-        m_ids.append(q.value(0).toLongLong());
+        m_ids.append(q.int64(0));
         for (int c = 0; c < n; ++c)
             m_cache.append(q.value(c + 1));
     }
-    if (q.lastError().isValid())
-        return fail(q.lastError().text());
+    if (!q.atEnd())
+        return failSql();
     m_setTable = m_table;
     m_pos = m_ids.isEmpty() ? -1 : 0;
     return true;
@@ -452,16 +312,16 @@ bool DataSource::FindFirst(const QString &field, const QVariant &value)
             }
         }
     } else if (hasColumn(field)) {
-        QSqlQuery &q = query(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
-                                 .arg(quoted(m_setTable), quoted(field)));
-        q.addBindValue(value);
-        if (q.exec() && q.next()) {
-            const qint64 id = q.value(0).toLongLong();
+        sqlite::Statement &q = query(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
+                                         .arg(quoted(m_setTable), quoted(field)));
+        q.bind(1, value);
+        if (q.next()) {
+            const qint64 id = q.int64(0);
             const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), id);
             if (it != m_ids.cend() && *it == id)
                 found = int(it - m_ids.cbegin());
         }
-        q.finish();
+        q.reset();
     } else {
         return fail(QStringLiteral("没有字段“%1”").arg(field));
     }
@@ -486,14 +346,15 @@ QVariant DataSource::value(const QString &field) const
     }
     if (!begin())
         return {};
-    QSqlQuery &q = query(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(quoted(field), quoted(m_setTable)));
-    q.addBindValue(m_ids[m_pos]);
+    sqlite::Statement &q =
+        query(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(quoted(field), quoted(m_setTable)));
+    q.bind(1, m_ids[m_pos]);
     QVariant v;
-    if (q.exec() && q.next())
+    if (q.next())
         v = q.value(0);
     else
-        fail(q.lastError().isValid() ? q.lastError().text() : QStringLiteral("记录已不存在"));
-    q.finish();
+        fail(q.atEnd() ? QStringLiteral("记录已不存在") : m_db.errorText());
+    q.reset();
     return v;
 }
 
@@ -501,20 +362,20 @@ int DataSource::textLength(const QString &field) const
 {
     if (!hasCurrent())
         return fail(QStringLiteral("没有当前记录")), -1;
-    if (shortColumn(field) >= 0 || !m_utf16)
+    if (shortColumn(field) >= 0 || !m_db.textIsUtf16())
         return int(text(field).size());
     if (!begin())
         return -1;
     // In a UTF-16 file the stored bytes of a text are its code units.
-    QSqlQuery &q = query(QStringLiteral("SELECT length(CAST(%1 AS BLOB)) FROM %2 WHERE rowid = ?")
-                             .arg(quoted(field), quoted(m_setTable)));
-    q.addBindValue(m_ids[m_pos]);
+    sqlite::Statement &q = query(QStringLiteral("SELECT length(CAST(%1 AS BLOB)) FROM %2 WHERE rowid = ?")
+                                     .arg(quoted(field), quoted(m_setTable)));
+    q.bind(1, m_ids[m_pos]);
     int n = -1;
-    if (q.exec() && q.next())
-        n = q.value(0).toInt() / 2;
+    if (q.next())
+        n = int(q.int64(0) / 2);
     else
-        fail(q.lastError().text());
-    q.finish();
+        fail(q.atEnd() ? QStringLiteral("记录已不存在") : m_db.errorText());
+    q.reset();
     return n;
 }
 
@@ -576,17 +437,16 @@ bool DataSource::Update()
         QStringList sets;
         for (const auto &p : pending)
             sets << quoted(p.first) + QStringLiteral(" = ?");
-        QSqlQuery &q = query(
+        sqlite::Statement &q = query(
             QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_setTable), sets.join(QLatin1Char(','))));
+        int i = 0;
         for (const auto &p : pending)
-            q.addBindValue(p.second);
-        q.addBindValue(m_ids[m_pos]);
-        const bool ok = q.exec();
-        const QString why = q.lastError().text();
-        // Counted before finish(): a finished query no longer knows it.
-        const int changed = ok ? q.numRowsAffected() : -1;
-        q.finish();
-        releaseBoundValues(q);
+            q.bind(++i, p.second);
+        q.bind(++i, m_ids[m_pos]);
+        const bool ok = q.run();
+        const QString why = ok ? QString() : m_db.errorText();
+        const qint64 changed = ok ? m_db.changes() : -1;
+        q.reset();
         if (!ok)
             return fail(why);
         if (changed == 0)
@@ -611,14 +471,14 @@ bool DataSource::Update()
         sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(quoted(m_setTable), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
     }
-    QSqlQuery &q = query(sql);
+    sqlite::Statement &q = query(sql);
+    int i = 0;
     for (const auto &p : pending)
-        q.addBindValue(p.second);
-    const bool ok = q.exec();
-    const QString why = q.lastError().text();
-    const qint64 id = q.lastInsertId().toLongLong();
-    q.finish();
-    releaseBoundValues(q);
+        q.bind(++i, p.second);
+    const bool ok = q.run();
+    const QString why = ok ? QString() : m_db.errorText();
+    const qint64 id = m_db.lastInsertRowId();
+    q.reset();
     if (!ok)
         return fail(why);
 
@@ -646,11 +506,11 @@ bool DataSource::Delete()
         return fail(QStringLiteral("没有当前记录"));
     if (!writable())
         return false;
-    QSqlQuery &q = query(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_setTable)));
-    q.addBindValue(m_ids[m_pos]);
-    const bool ok = q.exec();
-    const QString why = q.lastError().text();
-    q.finish();
+    sqlite::Statement &q = query(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_setTable)));
+    q.bind(1, m_ids[m_pos]);
+    const bool ok = q.run();
+    const QString why = ok ? QString() : m_db.errorText();
+    q.reset();
     if (!ok)
         return fail(why);
     const int n = m_shortColumns.size();
@@ -666,11 +526,10 @@ bool DataSource::BeginTrans()
         return fail(QStringLiteral("已经在一组修改之中"));
     if (!open() || !writable())
         return false;
-    QSqlQuery q(m_db);
     // IMMEDIATE: take the write lock now, so that a file another program is
     // writing is refused before the first change rather than part way.
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return fail(q.lastError().text());
+    if (!m_db.exec("BEGIN IMMEDIATE"))
+        return failSql();
     m_inTransaction = true;
     return true;
 }
@@ -679,45 +538,49 @@ bool DataSource::CommitTrans()
 {
     if (!m_inTransaction)
         return fail(QStringLiteral("没有开始一组修改"));
-    begin();
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("COMMIT")))
-        return fail(q.lastError().text());
+    // A file that ran away commits nothing more: the group is rolled back.
+    if (!begin() || !m_db.exec("COMMIT"))
+        return failSql();
     m_inTransaction = false;
     return true;
 }
 
-void DataSource::Rollback()
+bool DataSource::Rollback()
 {
     if (!m_inTransaction)
-        return;
-    m_inTransaction = false;
+        return true;
     const QString why = m_error;
-    begin();
-    {
-        QSqlQuery q(m_db);
-        q.exec(QStringLiteral("ROLLBACK"));
-    }
+    // The rollback itself gets its time even after a statement ran away: it
+    // is what drops that statement's group of changes.
+    m_db.armTimeLimit();
+    // SQLite may have dropped the group by itself already (a full disk, a
+    // statement stopped): then there is nothing left to roll back.
+    const bool ok = m_db.exec("ROLLBACK") || m_db.isInAutocommit();
+    const QString failure = m_db.errorText();
+    m_inTransaction = false;
+    // Still inside the group: the connection goes, and the changes with it.
+    if (!ok)
+        disconnect();
     // The cached record set may hold changes that were just dropped.
     if (!m_setTable.isEmpty()) {
         m_table = m_setTable;
         Refresh();
     }
+    if (!ok)
+        return fail(QStringLiteral("撤销修改失败：%1").arg(failure));
     m_error = why;
+    return true;
 }
 
-bool DataSource::setLogCheckpointPages(int pages)
+bool DataSource::setLogLimit(qint64 bytes)
 {
-    if (!open())
-        return false;
-    QSqlQuery q(m_db);
-    return q.exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(std::max(0, pages))) || fail(q.lastError().text());
+    m_logLimit = bytes;
+    return !isOpen() || m_db.setLogLimit(bytes) || failSql();
 }
 
 bool DataSource::Checkpoint()
 {
     if (!isOpen())
         return fail(QStringLiteral("小说文件没有打开"));
-    QSqlQuery q(m_db);
-    return q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")) || fail(q.lastError().text());
+    return m_db.checkpoint() || failSql();
 }

@@ -2,16 +2,14 @@
 // current record, in the terms the windows use (Refresh, MoveFirst, Edit...).
 #pragma once
 
+#include "store/sqlite_db.h"
+
 #include <QHash>
-#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 #include <QVector>
 #include <chrono>
 #include <memory>
-
-class QSqlQuery;
-struct sqlite3;
 
 class DataSource
 {
@@ -79,9 +77,11 @@ public:
     // Changes made between BeginTrans and CommitTrans reach the file together,
     // committed durably by CommitTrans, or not at all: Rollback drops them and
     // reads the record set again. For commands that change many records.
+    // Each says whether it reached the file; after a failed Rollback the
+    // changes are dropped all the same, with the connection.
     bool BeginTrans();
     bool CommitTrans();
-    void Rollback();
+    bool Rollback();
     bool inTransaction() const { return m_inTransaction; }
 
     QString lastError() const { return m_error; }
@@ -89,53 +89,52 @@ public:
     // a full disk): every change then fails, saying so.
     bool isReadOnly() const { return m_readOnly; }
 
-    // No single operation runs longer than this: a file whose views or
-    // triggers never end fails like an unreadable one, and stays failed
-    // until another file is named. For every data source of the program.
-    static void setTimeLimit(std::chrono::milliseconds limit);
-    static constexpr std::chrono::milliseconds kDefaultTimeLimit{5000};
+    // No single operation runs longer than this: a file too large to read
+    // in that time fails like an unreadable one, and stays failed until
+    // another file is named. For every connection of the program.
+    static void setTimeLimit(std::chrono::milliseconds limit) { sqlite::setTimeLimit(limit); }
+    static constexpr std::chrono::milliseconds kDefaultTimeLimit = sqlite::kDefaultTimeLimit;
 
-    // Write-ahead log upkeep, for a writer that stores often: how many pages
-    // the log may gather before a commit copies them into the file (0: never
-    // by itself), and such a copy made now, as far as readers allow.
-    bool setLogCheckpointPages(int pages);
+    // Write-ahead log upkeep, for a writer that stores often, on the
+    // writer's own thread: how many bytes the log may gather before a commit
+    // copies it into the file and starts it again (0: the log is never
+    // copied by this data source's commits, as for every window's), and such
+    // a copy made now, as far as readers allow. The limit holds for every
+    // connection this data source opens from now on.
+    bool setLogLimit(qint64 bytes);
     bool Checkpoint();
 
 private:
     enum class EditMode { None, Edit, AddNew };
 
     bool open();
-    // Opens the connection and reads the schema; immutable reads the file as
-    // it stands, without the log and its index. On failure code is SQLite's.
-    bool connect(const QString &path, bool immutable, int *code);
     // Closes the connection alone; the record set is left to the caller.
     void disconnect();
     bool load(int limit);
-    // Too little room left beside the file at path for SQLite to read it the
-    // usual way.
-    static bool diskIsFull(const QString &path);
     // Starts the time limit of an operation; false once a statement ran away.
     bool begin() const;
-    static int onProgress(void *self);
-    sqlite3 *handle() const;
+    // A statement on this file ran past the time limit.
+    bool ranAway() const { return m_ranAway || m_db.ranOutOfTime(); }
     bool fail(const QString &message) const;
+    // Fails with what SQLite said of the last failure.
+    bool failSql() const { return fail(m_db.errorText()); }
     bool fileMoved() const;
     // False, with the reason, when a write could not reach the novel file.
     bool writable();
     bool loadColumns();
     int shortColumn(const QString &field) const;
     bool hasColumn(const QString &field) const;
-    QSqlQuery &query(const QString &sql) const;
+    // The statement for sql, prepared once per connection, ready to bind;
+    // reset it once it has run.
+    sqlite::Statement &query(const QString &sql) const;
 
     QString m_path;
     QString m_table;
-    QString m_connection;
-    QSqlDatabase m_db;
-    bool m_utf16 = false;
+    // Every statement runs on this connection and changes its state.
+    mutable sqlite::Db m_db;
     bool m_readOnly = false;
     bool m_ranAway = false;
-    mutable std::chrono::steady_clock::time_point m_deadline;
-    static std::chrono::milliseconds s_timeLimit;
+    qint64 m_logLimit = 0;
 
     // The open record set: ids in table order, short fields cached row by row.
     QString m_setTable;
@@ -151,6 +150,6 @@ private:
     EditMode m_mode = EditMode::None;
     QVector<QPair<QString, QVariant>> m_pending;
 
-    mutable QHash<QString, std::shared_ptr<QSqlQuery>> m_queries;
+    mutable QHash<QString, std::shared_ptr<sqlite::Statement>> m_queries;
     mutable QString m_error;
 };

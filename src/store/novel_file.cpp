@@ -2,13 +2,11 @@
 
 #include "store/plain_file.h"
 #include "store/platform.h"
+#include "store/sqlite_db.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryFile>
@@ -26,43 +24,35 @@ QStringList sidecars(const QString &path)
 
 static bool runScript(const QString &path, const QString &script, const QByteArray &cover, QString *error)
 {
-    const QString name = QStringLiteral("yz_create_%1").arg(quintptr(&path));
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        ok = db.open();
-        if (!ok && error)
-            *error = db.lastError().text();
-        const QStringList statements = script.split(QRegularExpression(QStringLiteral(";\\s*\\n")), Qt::SkipEmptyParts);
-        for (const QString &raw : statements) {
-            if (!ok)
-                break;
-            QString sql;
-            for (const QString &line : raw.split(QLatin1Char('\n'))) {
-                if (!line.trimmed().startsWith(QLatin1String("--")))
-                    sql += line + QLatin1Char('\n');
-            }
-            sql = sql.trimmed();
-            if (sql.endsWith(QLatin1Char(';')))
-                sql.chop(1);
-            if (sql.isEmpty())
-                continue;
-            QSqlQuery q(db);
-            if (sql.contains(QLatin1String(":cover"))) {
-                q.prepare(sql);
-                q.bindValue(QStringLiteral(":cover"), cover);
-                ok = q.exec();
-            } else {
-                ok = q.exec(sql);
-            }
-            if (!ok && error)
-                *error = q.lastError().text() + QStringLiteral(" (") + sql.left(60) + QLatin1Char(')');
+    sqlite::Db db;
+    sqlite::NovelOptions options;
+    options.access = sqlite::Access::Create;
+    if (!sqlite::openNovel(db, path, options, error))
+        return false;
+    const QStringList statements = script.split(QRegularExpression(QStringLiteral(";\\s*\\n")), Qt::SkipEmptyParts);
+    for (const QString &raw : statements) {
+        QString sql;
+        for (const QString &line : raw.split(QLatin1Char('\n'))) {
+            if (!line.trimmed().startsWith(QLatin1String("--")))
+                sql += line + QLatin1Char('\n');
         }
-        db.close();
+        sql = sql.trimmed();
+        if (sql.endsWith(QLatin1Char(';')))
+            sql.chop(1);
+        if (sql.isEmpty())
+            continue;
+        // Each statement has the time limit of its own.
+        db.armTimeLimit();
+        sqlite::Statement st(db, sql);
+        if (sql.contains(QLatin1String(":cover")))
+            st.bind(QByteArrayLiteral(":cover"), cover);
+        if (!st.run()) {
+            if (error)
+                *error = db.errorText() + QStringLiteral(" (") + sql.left(60) + QLatin1Char(')');
+            return false;
+        }
     }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
+    return true;
 }
 
 bool createFromScript(const QString &path, const QString &script, const QByteArray &coverBytes, QString *error)
@@ -111,11 +101,11 @@ NameProblem titleNameProblem(const QString &title)
         if (c.category() == QChar::Other_Control)
             return NameProblem::ControlCharacter;
     }
-    // A leading dot hides the file from the library; other systems drop a
-    // trailing dot or space and would name the file differently.
-    const auto atEdge = [](QChar c) { return c == QLatin1Char('.') || c.isSpace(); };
-    if (title.isEmpty() || atEdge(title.front()) || atEdge(title.back()))
-        return NameProblem::Edge;
+    // A leading dot hides the file from the library. Spaces and dots
+    // elsewhere are a name like any other: ".mdb" follows the title, so no
+    // system drops a space or dot at the title's end.
+    if (title.isEmpty() || title.front() == QLatin1Char('.'))
+        return NameProblem::LeadingDot;
     // SQLite keeps its log and journal beside the novel under the novel's
     // name and a suffix: a name that leaves no room for them makes a novel
     // that can be neither opened nor deleted.
@@ -212,31 +202,12 @@ bool placeNew(const QString &from, const QString &to, QString *error)
 
 bool isSoundNovel(const QString &path, QString *error)
 {
-    const QString name = QStringLiteral("yz_check_%1").arg(quintptr(&path));
+    sqlite::Db db;
+    sqlite::NovelOptions options;
+    options.access = sqlite::Access::ReadOnly;
     QString why;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open()) {
-            why = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next())
-                why = q.lastError().text();
-            else if (const QString verdict = q.value(0).toString(); verdict != QLatin1String("ok"))
-                why = verdict;
-            else if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                                            "name IN ('信息', '分卷', '小说')")) ||
-                     !q.next())
-                why = q.lastError().text();
-            else if (q.value(0).toInt() != 3)
-                why = QStringLiteral("缺少表“信息”、“分卷”或“小说”");
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    if (why.isEmpty())
+    if (sqlite::openNovel(db, path, options, &why) &&
+        sqlite::checkNovel(db, sqlite::PageCheck::Full, &why) == sqlite::Verdict::Novel)
         return true;
     return failWith(error, QStringLiteral("小说文件已损坏（%1）").arg(why));
 }

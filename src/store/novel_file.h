@@ -24,7 +24,7 @@ enum class NameProblem {
     None,
     Separator,        // "/" or "\\" would lead out of the data directory
     ControlCharacter, // line breaks, tabs and the like
-    Edge,             // a dot or space at the start or the end
+    LeadingDot,       // a hidden file, which the library would not list
     TooLong,          // with its longest side-file suffix, more than the file system takes in one name
 };
 NameProblem titleNameProblem(const QString &title);

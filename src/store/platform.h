@@ -4,6 +4,8 @@
 // calls the system's file functions by name; paths go in and out as QString.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 class QFile;
@@ -35,6 +37,13 @@ bool openRegularForReading(const QString &path, QFile &file, Kind *kind, qint64 
 // directory gives missing set to true.
 QString directoryProblem(const QString &directory, bool *missing = nullptr);
 
+// The names of the files of directory (links followed) that no QString can
+// carry, as their raw bytes: names that are not valid text in the system's
+// encoding of file names (GBK bytes from an old archive where names are
+// UTF-8), so that nothing that takes a path as a QString can reach the file.
+// Empty where every name can be carried.
+QList<QByteArray> unreachableFileNames(const QString &directory);
+
 // Room left for the user on the volume that holds path, in bytes; -1 when the
 // system does not say.
 qint64 freeBytes(const QString &path);
@@ -52,5 +61,36 @@ bool syncData(QFileDevice &file);
 // A short text that tells the user running the program from other users of
 // the same machine, for names that must differ between them.
 QString userKey();
+
+// What path itself is, a link not followed: Regular only for an ordinary file
+// that is no link, owned by the user running the program when ownFile is set.
+// Never opens anything.
+Kind kindOfEntry(const QString &path, bool ownFile = false, qint64 *size = nullptr);
+
+// Removes what path itself names, never following a link: a file, a link, a
+// pipe, a socket or an empty directory. True when nothing is left there.
+bool removeEntry(const QString &path, QString *error = nullptr);
+
+// A directory that only the user running the program may enter, for the
+// program's locks and the socket a second start talks to: the session's own
+// runtime directory where it is one (owned by the user and closed to everyone
+// else), otherwise a directory of the program's own in the user's cache, made
+// and closed to everyone else. Empty when there is none.
+QString privateDirectory();
+
+// The lock on the file at path, in a directory only the user may enter.
+enum class Lock {
+    Taken,  // this process holds it until unlockFile or its end
+    Held,   // a running process holds it
+    Failed, // no lock could be made (error says why)
+};
+// Never waits. The file is made when missing; whatever stands at path that is
+// not an ordinary file of the user's own (a link, a pipe, a directory, a file
+// of another user) is removed first. What a lock file holds says nothing: a
+// process that ended holds no lock, whatever it left in the file. handle
+// identifies the lock for unlockFile.
+Lock lockFile(const QString &path, qintptr *handle, QString *error = nullptr);
+// Lets go of the lock and removes its file.
+void unlockFile(qintptr handle, const QString &path);
 
 } // namespace platform

@@ -1,12 +1,14 @@
 // The system's side of platform.h on Linux and other POSIX systems.
 #include "store/platform.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -112,6 +114,26 @@ QString directoryProblem(const QString &directory, bool *missing)
     return {};
 }
 
+QList<QByteArray> unreachableFileNames(const QString &directory)
+{
+    QList<QByteArray> out;
+    const QByteArray dirName = QFile::encodeName(directory);
+    DIR *d = ::opendir(dirName.constData());
+    if (!d)
+        return out;
+    while (const struct dirent *entry = ::readdir(d)) {
+        const QByteArray name(entry->d_name);
+        if (QFile::encodeName(QFile::decodeName(name)) == name)
+            continue;
+        struct stat st;
+        const int dirFd = ::dirfd(d);
+        if (dirFd >= 0 && ::fstatat(dirFd, name.constData(), &st, 0) == 0 && S_ISREG(st.st_mode))
+            out.append(name);
+    }
+    ::closedir(d);
+    return out;
+}
+
 qint64 freeBytes(const QString &path)
 {
     struct statvfs fs;
@@ -152,6 +174,127 @@ bool syncData(QFileDevice &file)
 QString userKey()
 {
     return QString::number(uint(::getuid()));
+}
+
+Kind kindOfEntry(const QString &path, bool ownFile, qint64 *size)
+{
+    if (path.isEmpty())
+        return Kind::Missing;
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return kindOfErrno(errno, nullptr);
+    if (size)
+        *size = st.st_size;
+    if (S_ISREG(st.st_mode) && ownFile && st.st_uid != ::getuid())
+        return Kind::Other;
+    return kindOfStat(st);
+}
+
+bool removeEntry(const QString &path, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (::unlink(name.constData()) == 0 || errno == ENOENT)
+        return true;
+    if ((errno == EISDIR || errno == EPERM) && ::rmdir(name.constData()) == 0)
+        return true;
+    if (error)
+        *error = errnoText(errno);
+    return false;
+}
+
+namespace {
+
+// A directory, links followed, that belongs to the user and that nobody else
+// may read, enter or write. One of the user's that is open to others is
+// closed first when close is set.
+bool isPrivate(const QString &dir, bool close = false)
+{
+    const QByteArray name = QFile::encodeName(dir);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    return (st.st_mode & 077) == 0 || (close && ::chmod(name.constData(), 0700) == 0);
+}
+
+} // namespace
+
+QString privateDirectory()
+{
+    // Anyone may make a file or a directory of a name they can compute in a
+    // shared place such as /tmp, before the program does.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime) && isPrivate(runtime))
+        return QDir::cleanPath(runtime);
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    const QString dir = QDir::cleanPath(cache + QStringLiteral("/yanzhou-run"));
+    QDir().mkpath(cache);
+    ::mkdir(QFile::encodeName(dir).constData(), 0700);
+    return isPrivate(dir, true) ? dir : QString();
+}
+
+Lock lockFile(const QString &path, qintptr *handle, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const auto failed = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return Lock::Failed;
+    };
+    // Another start may be making, locking or removing the same file at the
+    // same time: each turn begins again from what stands there now.
+    for (int turn = 0; turn < 8; ++turn) {
+        const Kind there = kindOfEntry(path, true);
+        if (there == Kind::Other || there == Kind::Directory) {
+            QString why;
+            if (!removeEntry(path, &why))
+                return failed(why);
+        }
+        // No link followed, and a pipe that appears in between is not waited on.
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == ELOOP || errno == EISDIR || errno == ENXIO || errno == EEXIST || errno == EINTR)
+                continue;
+            return failed(errnoText(errno));
+        }
+        struct stat opened;
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != ::getuid()) {
+            ::close(fd);
+            continue;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int why = errno;
+            ::close(fd);
+            if (why == EWOULDBLOCK)
+                return Lock::Held;
+            if (why == EINTR)
+                continue;
+            return failed(errnoText(why));
+        }
+        // The holder before may have removed the file as it let go: a lock
+        // on a file that no longer has the name locks nothing.
+        struct stat named;
+        if (::lstat(name.constData(), &named) != 0 || named.st_dev != opened.st_dev || named.st_ino != opened.st_ino) {
+            ::close(fd);
+            continue;
+        }
+        *handle = fd;
+        return Lock::Taken;
+    }
+    return failed(QStringLiteral("锁文件一直在变"));
+}
+
+void unlockFile(qintptr handle, const QString &path)
+{
+    const int fd = int(handle);
+    struct stat opened, named;
+    // Removed while still locked, so that nobody locks the file after it
+    // has lost its name.
+    if (::fstat(fd, &opened) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0 &&
+        opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
+        ::unlink(QFile::encodeName(path).constData());
+    ::close(fd);
 }
 
 } // namespace platform

@@ -4,12 +4,12 @@
 // another name it opens in the library like any novel.
 #pragma once
 
+#include "store/sqlite_db.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QVector>
 #include <atomic>
-
-struct sqlite3;
 
 // The folder that keeps the snapshots of the novel file at novelPath: the
 // hidden folder ".备份" of the novel's own directory, and in it one folder
@@ -22,13 +22,39 @@ QString snapshotFolder(const QString &novelPath);
 QString snapshotFileName(const QDateTime &taken);
 QDateTime snapshotTime(const QString &fileName);
 
+// One of a novel's snapshots: when its name says it was taken, and its path.
+struct SnapshotFile
+{
+    QDateTime taken;
+    QString path;
+};
+
+// The snapshots in folder, newest first. Only our own count: an ordinary
+// file, not a link, named as the program names snapshots, that is an SQLite
+// file holding the tables 信息, 分卷 and 小说. Whatever else lies there (the
+// writer's notes, a link, a pipe, a copy of something else) is none of ours.
+// Reads no more of each file than its header and its list of tables.
+QVector<SnapshotFile> snapshotFilesIn(const QString &folder);
+// The snapshots of the novel file at novelPath, newest first.
+QVector<SnapshotFile> snapshotsOf(const QString &novelPath);
+// Whether the file at path is one of our snapshots, by its kind, its name
+// and what it holds, as snapshotFilesIn counts them.
+bool isSnapshotFile(const QString &path);
+
+// The newest snapshots are never removed, whatever the clock says: a clock
+// set far forward would otherwise make every snapshot look old.
+constexpr int kNewestSnapshotsKept = 3;
+
 // Which of the snapshots taken at the given times the rule lets go of at now
 // (indexes into taken). Kept: the first snapshot of each clock hour for the
-// last 24 hours, of each day for 14 days, of each week for 8 weeks; older
-// ones go. The first is kept rather than the last because a snapshot taken
-// later in the same hour may already hold the slip the writer wants undone.
+// last 24 hours, of each day for 14 days, of each week for 8 weeks, and the
+// kNewestSnapshotsKept newest; older ones go. The first is kept rather than
+// the last because a snapshot taken later in the same hour may already hold
+// the slip the writer wants undone. Snapshots dated after now (the clock was
+// wrong when they were taken) share one slot of their own.
 QVector<int> snapshotsToRemove(const QVector<QDateTime> &taken, const QDateTime &now);
 // Whether a snapshot taken at now would be kept beside those taken before.
+// One dated after now stops no new one.
 bool snapshotDue(const QVector<QDateTime> &taken, const QDateTime &now);
 
 // One novel's snapshots, taken through a connection of its own that reads
@@ -57,7 +83,8 @@ public:
     NovelSnapshot &operator=(const NovelSnapshot &) = delete;
 
     // Opens the connection and notes the novel's state, so that a later
-    // changedSince() can tell whether anything was stored in between.
+    // changedSince() can tell whether anything was stored in between. Only a
+    // file that opens as a novel is ever copied.
     bool open();
     // Takes a snapshot named for now (or the next free second) when one is
     // due, keeps it when it passes the check and differs from the newest, and
@@ -82,14 +109,16 @@ public:
 private:
     bool changedSince();
     Result copyInto(const QString &temp, qint64 *version, const std::atomic_bool *cancel);
-    Result check(const QString &temp);
+    Result check(const QString &temp, const std::atomic_bool *cancel);
     Result fail(Result result, const QString &why);
 
     QString m_novel;
     QString m_folder;
     QString m_kept;
     QString m_error;
-    sqlite3 *m_source = nullptr;
+    sqlite::Db m_source;
+    // Why the last open() failed.
+    Result m_refused = Result::Unreadable;
     // PRAGMA data_version of the state the last snapshot (or open) saw.
     qint64 m_version = -1;
 };

@@ -1,8 +1,26 @@
 #include "ui/prompts.h"
 
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+
+namespace {
+
+// A box is at least as wide as its caption in the title bar, beside the
+// window's icon and buttons: a short text such as "成功添加" would otherwise
+// leave room for "砚…" of the program's name.
+void fitCaption(QMessageBox &box)
+{
+    const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+    const int wanted = title.horizontalAdvance(box.windowTitle()) + 6 * title.height();
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+}
+
+} // namespace
 
 QString qtNameFilter(const QString &filter)
 {
@@ -34,9 +52,11 @@ MsgResult QtPrompts::message(QWidget *parent, const QString &text, int style, co
     if ((style & 7) == 4) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
+        fitCaption(box);
         return box.exec() == QMessageBox::Yes ? MsgYes : MsgNo;
     }
     box.setStandardButtons(QMessageBox::Ok);
+    fitCaption(box);
     box.exec();
     return MsgOk;
 }

@@ -1,18 +1,9 @@
 #include "ui/skin.h"
 
-#include "app/app_context.h"
 #include "store/plain_file.h"
 
 #include <QApplication>
 #include <QFont>
-
-QString skinFilePath(const AppContext &ctx)
-{
-    const QString dir =
-        ctx.setting(QStringLiteral("Skin"), QStringLiteral("Path"), ctx.programFile(QStringLiteral("skin")));
-    const QString name = ctx.setting(QStringLiteral("Skin"), QStringLiteral("Name"), QStringLiteral("skinh.she"));
-    return dir + QLatin1Char('/') + name;
-}
 
 bool applySkin(const QString &skinFile)
 {

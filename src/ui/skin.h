@@ -3,11 +3,6 @@
 
 #include <QString>
 
-struct AppContext;
-
-// Path of the skin file from the two Skin settings of Config.ini.
-QString skinFilePath(const AppContext &ctx);
-
 // Puts the style sheet in skinFile on the whole application. A missing or
 // unreadable file, or one that is not a regular file, leaves the plain look.
 // Returns true when a skin was put on.

@@ -1,14 +1,12 @@
 #include "fixture.h"
 
+#include "other_program.h"
 #include "store/novel_file.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
 
 namespace {
 
@@ -33,6 +31,7 @@ ProgramFixture::ProgramFixture(const QString &programSubdir)
     ctx.programDir = m_programDir;
     ctx.prompts = &prompts;
     ctx.nav = &nav;
+    nav.chapterWindows = &windows;
 }
 
 void ProgramFixture::writeFile(const QString &path, const QByteArray &bytes)
@@ -96,20 +95,5 @@ QByteArray readAll(const QString &path)
 
 QVariantList sqlColumn(const QString &path, const QString &sql)
 {
-    const QString name = QUuid::createUuid().toString();
-    QVariantList out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(sql)) {
-                while (q.next())
-                    out << q.value(0);
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return out;
+    return OtherProgram(path).column(sql);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/app_context.h"
+#include "shell/window_navigator.h"
 #include "test_prompts.h"
 
 #include <QByteArray>
@@ -26,7 +27,9 @@ struct NovelSpec
     QByteArray cover;
 };
 
-// A navigator that only records which window was asked for.
+// A navigator that records which window was asked for. The windows the
+// chapter manager opens are also opened by the program's own navigator when
+// one is given as chapterWindows: the editor and the notes are then real.
 class RecordingNavigator : public Navigator
 {
 public:
@@ -35,7 +38,19 @@ public:
     void showNewNovel() override { shown << QStringLiteral("frm_new"); }
     void showNovelInfo() override { shown << QStringLiteral("Form1"); }
     void showAbout(QWidget *) override { shown << QStringLiteral("frm_about"); }
+    void showFromManager(ManagerWindow window, DataSource &data, QWidget *manager) override
+    {
+        fromManager << window;
+        if (chapterWindows)
+            chapterWindows->showFromManager(window, data, manager);
+    }
+    bool raiseOpenedFrom(QWidget *manager) override
+    {
+        return chapterWindows && chapterWindows->raiseOpenedFrom(manager);
+    }
     QStringList shown;
+    QVector<ManagerWindow> fromManager;
+    Navigator *chapterWindows = nullptr;
 };
 
 class ProgramFixture
@@ -61,6 +76,9 @@ public:
     AppContext ctx;
     TestPrompts prompts;
     RecordingNavigator nav;
+    // The program's own navigator on ctx: the chapter manager's windows open
+    // through it (see RecordingNavigator).
+    WindowNavigator windows{ctx};
 
 private:
     QTemporaryDir m_dir;

@@ -6,6 +6,16 @@
 #include <QTest>
 #include <QTreeWidget>
 
+NovelSpec outlineRecipe(const QStringList &volumes, const QStringList &chapters)
+{
+    NovelSpec recipe;
+    recipe.volumes = volumes;
+    recipe.chapters.clear();
+    for (const QString &c : chapters)
+        recipe.chapters.append({c.section(QLatin1Char('/'), 0, 0), c.section(QLatin1Char('/'), 1), QString()});
+    return recipe;
+}
+
 frm_write *openManager(ProgramFixture &fx, const NovelSpec &recipe, QString *novel)
 {
     *novel = fx.addNovel(QStringLiteral("小说.mdb"), recipe);

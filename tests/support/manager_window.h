@@ -10,6 +10,10 @@ class QTreeWidgetItem;
 class frm_write;
 struct NovelSpec;
 
+// A novel of these volumes and chapters, each chapter given as
+// "volume/title" (in table order; no text).
+NovelSpec outlineRecipe(const QStringList &volumes, const QStringList &chapters);
+
 // A novel made from recipe in the data directory, its path in *novel, opened
 // in a chapter manager that is shown; the caller owns the window.
 frm_write *openManager(ProgramFixture &fx, const NovelSpec &recipe, QString *novel);

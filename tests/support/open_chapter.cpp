@@ -1,5 +1,6 @@
 #include "open_chapter.h"
 
+#include "other_program.h"
 #include "editor/chapter_openers.h"
 #include "editor/frm_edit.h"
 
@@ -7,8 +8,6 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTest>
 #include <QUuid>
 
@@ -107,12 +106,9 @@ void typeText(QWidget *widget, const QString &text)
     }
 }
 
-FileLock::FileLock(const QString &path) : m_name(QUuid::createUuid().toString())
+FileLock::FileLock(const QString &path) : m_other(std::make_unique<OtherProgram>(path))
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    db.setDatabaseName(path);
-    if (db.open())
-        m_locked = QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+    m_locked = m_other->exec(QStringLiteral("BEGIN EXCLUSIVE"));
 }
 
 FileLock::~FileLock()
@@ -122,15 +118,8 @@ FileLock::~FileLock()
 
 void FileLock::release()
 {
-    if (m_name.isEmpty())
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        if (m_locked)
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_name);
-    m_name.clear();
+    if (m_locked)
+        m_other->exec(QStringLiteral("ROLLBACK"));
+    m_other->close();
     m_locked = false;
 }

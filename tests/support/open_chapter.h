@@ -7,6 +7,7 @@
 #include "store/data_source.h"
 
 #include <QWidget>
+#include <memory>
 
 class OpenChapter
 {
@@ -32,6 +33,7 @@ private:
 };
 
 class frm_edit;
+class OtherProgram;
 
 // The editor opened on the chapter as the edit or the read command opens it,
 // shown and active; nullptr when the opener refused.
@@ -54,10 +56,12 @@ class FileLock
 public:
     explicit FileLock(const QString &path);
     ~FileLock();
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
     bool isLocked() const { return m_locked; }
     void release();
 
 private:
-    QString m_name;
+    std::unique_ptr<OtherProgram> m_other;
     bool m_locked = false;
 };

@@ -1,7 +1,9 @@
 #include "window_checks.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QTest>
+#include <QTimer>
 #include <QVariant>
 #include <QWidget>
 
@@ -47,4 +49,34 @@ QStringList tabWalk(QWidget *window, int count)
         QTest::keyClick(focus, Qt::Key_Tab);
     }
     return names;
+}
+
+PopupWatch::PopupWatch()
+{
+    qApp->installEventFilter(this);
+}
+
+PopupWatch::~PopupWatch()
+{
+    qApp->removeEventFilter(this);
+}
+
+QStringList PopupWatch::shownWithin(int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (m_shown.isEmpty() && !deadline.hasExpired())
+        QTest::qWait(10);
+    return m_shown;
+}
+
+bool PopupWatch::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto *w = static_cast<QWidget *>(watched);
+        if (w->windowType() == Qt::Popup) {
+            m_shown << QString::fromLatin1(w->metaObject()->className());
+            QTimer::singleShot(0, w, &QWidget::close);
+        }
+    }
+    return false;
 }

@@ -1,7 +1,8 @@
 // Checks of a window against its design: where its controls sit, what they
-// say, and the way Tab goes through them.
+// say, and the way Tab goes through them; and a watch on the popups shown.
 #pragma once
 
+#include <QObject>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -23,3 +24,21 @@ QString designMismatches(QWidget *window, const QVector<DesignedControl> &design
 // Activates the window and gives the objectNames of the control that has the
 // focus first and of each one that Tab moves it to, count names in all.
 QStringList tabWalk(QWidget *window, int count);
+
+// Notes every popup (a menu, a list) shown while it exists and closes it at
+// once, so that a menu waiting in a loop of its own cannot hold the test.
+class PopupWatch : public QObject
+{
+public:
+    PopupWatch();
+    ~PopupWatch() override;
+    // Works the event loop until a popup shows or ms have passed; the class
+    // names of the popups shown so far.
+    QStringList shownWithin(int ms);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QStringList m_shown;
+};

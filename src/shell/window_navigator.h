@@ -1,4 +1,5 @@
-// The windows of the program and how one gives way to the next.
+// The windows of the program and how one gives way to the next: the one
+// place that knows every window.
 #pragma once
 
 #include "app/app_context.h"
@@ -17,8 +18,13 @@ public:
     void showNewNovel() override;
     void showNovelInfo() override;
     void showAbout(QWidget *beside) override;
+    void showFromManager(ManagerWindow window, DataSource &data, QWidget *manager) override;
+    bool raiseOpenedFrom(QWidget *manager) override;
 
 private:
     AppContext &m_ctx;
     QPointer<frm_about> m_about;
+    // The editor opened from a chapter manager, and that manager.
+    QPointer<QWidget> m_editor;
+    QPointer<QWidget> m_editorManager;
 };

@@ -1,4 +1,4 @@
-#include "app/start_check.h"
+#include "shell/start_check.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "app/single_instance.h"
+#include "shell/single_instance.h"
 
 #include "store/platform.h"
 #include "ui/prompts.h"
@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QThread>
 #include <QWidget>
 
@@ -39,7 +38,19 @@ SingleInstance::SingleInstance(const QStringList &dirs, QObject *parent) : QObje
     }
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    // Nobody is answered once the lock is gone.
+    qDeleteAll(m_servers);
+    release();
+}
+
+void SingleInstance::release()
+{
+    for (const Held &lock : m_locks)
+        platform::unlockFile(lock.handle, lock.path);
+    m_locks.clear();
+}
 
 QString SingleInstance::keyFor(const QString &dir)
 {
@@ -50,33 +61,33 @@ QString SingleInstance::keyFor(const QString &dir)
 
 QString SingleInstance::lockPathFor(const QString &key)
 {
-    // The user's runtime directory where the session has one; the key names
-    // the user, so the shared temporary directory serves as well.
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QFileInfo(dir).isDir())
-        dir = QDir::tempPath();
-    return dir + QLatin1Char('/') + key + QStringLiteral(".lock");
+    const QString dir = platform::privateDirectory();
+    return dir.isEmpty() ? QString() : dir + QLatin1Char('/') + key + QStringLiteral(".lock");
+}
+
+QString SingleInstance::socketPathFor(const QString &key)
+{
+    const QString dir = platform::privateDirectory();
+    return dir.isEmpty() ? QString() : dir + QLatin1Char('/') + key + QStringLiteral(".socket");
 }
 
 bool SingleInstance::acquire()
 {
-    m_locks.clear();
+    release();
     m_busyKey.clear();
     for (const QString &key : std::as_const(m_keys)) {
-        auto lock = std::make_unique<QLockFile>(lockPathFor(key));
-        // No age makes a lock stale: only a holder that no longer runs does.
-        lock->setStaleLockTime(0);
-        if (!lock->tryLock(0)) {
-            // A lock that cannot even be made (no runtime directory) must not
-            // keep the user from writing.
-            if (lock->error() == QLockFile::LockFailedError) {
-                m_busyKey = key;
-                m_locks.clear();
-                return false;
-            }
-            continue;
+        // A lock that cannot even be made (no private directory) must not
+        // keep the user from writing.
+        const QString path = lockPathFor(key);
+        qintptr handle = 0;
+        const platform::Lock lock = path.isEmpty() ? platform::Lock::Failed : platform::lockFile(path, &handle);
+        if (lock == platform::Lock::Held) {
+            m_busyKey = key;
+            release();
+            return false;
         }
-        m_locks.push_back(std::move(lock));
+        if (lock == platform::Lock::Taken)
+            m_locks.push_back({key, path, handle});
     }
     return true;
 }
@@ -88,9 +99,12 @@ bool SingleInstance::activateRunning(int timeoutMs)
     QElapsedTimer clock;
     clock.start();
     // The first program answers once its window is up; it may be starting.
+    const QString server = socketPathFor(m_busyKey);
+    if (server.isEmpty())
+        return false;
     QLocalSocket socket;
     for (;;) {
-        socket.connectToServer(m_busyKey);
+        socket.connectToServer(server);
         if (socket.waitForConnected(int(std::max<qint64>(1, timeoutMs - clock.elapsed()))))
             break;
         if (clock.elapsed() >= timeoutMs)
@@ -113,13 +127,17 @@ bool SingleInstance::listen(std::function<void()> onActivate)
 {
     m_onActivate = std::move(onActivate);
     bool all = true;
-    for (const QString &key : std::as_const(m_keys)) {
+    for (const Held &lock : m_locks) {
+        const QString &key = lock.key;
+        // Whatever stands at the socket's name (one left by a program that
+        // was killed) is ours to replace: we hold the lock.
+        const QString path = socketPathFor(key);
+        if (path.isEmpty() || !platform::removeEntry(path)) {
+            all = false;
+            continue;
+        }
         auto *server = new QLocalServer(this);
-        server->setSocketOptions(QLocalServer::UserAccessOption);
-        // A socket left by a program that was killed is ours to replace: we
-        // hold the lock.
-        QLocalServer::removeServer(key);
-        if (!server->listen(key)) {
+        if (!server->listen(path)) {
             delete server;
             all = false;
             continue;

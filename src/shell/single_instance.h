@@ -10,7 +10,6 @@
 
 class Prompts;
 class QLocalServer;
-class QLockFile;
 
 class SingleInstance : public QObject
 {
@@ -32,15 +31,26 @@ public:
 
     // The name under which the program holding dir can be found.
     static QString keyFor(const QString &dir);
-    // The lock file of that name.
+    // The lock file and the socket of that name, in a directory that only the
+    // user may enter (empty when there is none), so that no other user can
+    // stand in the way of a start or answer in the program's place.
     static QString lockPathFor(const QString &key);
+    static QString socketPathFor(const QString &key);
 
 private:
+    struct Held
+    {
+        QString key;
+        QString path;
+        qintptr handle;
+    };
+
     void answer();
+    void release();
 
     QStringList m_keys;
     QString m_busyKey;
-    std::vector<std::unique_ptr<QLockFile>> m_locks;
+    std::vector<Held> m_locks;
     std::vector<QLocalServer *> m_servers;
     std::function<void()> m_onActivate;
 };

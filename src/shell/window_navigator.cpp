@@ -1,6 +1,8 @@
-#include "app/window_navigator.h"
+#include "shell/window_navigator.h"
 
 #include "chapters/frm_write.h"
+#include "editor/chapter_openers.h"
+#include "editor/frm_edit.h"
 #include "library/form1.h"
 #include "library/frm_about.h"
 #include "library/frm_dl.h"
@@ -29,6 +31,39 @@ void WindowNavigator::showNewNovel()
 void WindowNavigator::showNovelInfo()
 {
     (new Form1(m_ctx))->show();
+}
+
+void WindowNavigator::showFromManager(ManagerWindow window, DataSource &data, QWidget *manager)
+{
+    frm_edit *editor = nullptr;
+    switch (window) {
+    case ManagerWindow::EditChapter:
+        editor = openChapterToEdit(m_ctx, data, manager);
+        break;
+    case ManagerWindow::ReadChapter:
+        editor = openChapterToRead(m_ctx, data, manager);
+        break;
+    case ManagerWindow::EditNewChapter:
+        editor = openEditorForNewChapter(m_ctx, data, manager);
+        break;
+    case ManagerWindow::ChapterNotes:
+        showChapterNotes(m_ctx, data, manager);
+        break;
+    }
+    if (editor) {
+        m_editor = editor;
+        m_editorManager = manager;
+    }
+}
+
+bool WindowNavigator::raiseOpenedFrom(QWidget *manager)
+{
+    QWidget *editor = m_editor.data();
+    if (!editor || m_editorManager.data() != manager || !editor->isVisible())
+        return false;
+    editor->raise();
+    editor->activateWindow();
+    return true;
 }
 
 namespace {

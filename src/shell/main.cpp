@@ -1,9 +1,9 @@
 // 砚舟写作系统: starts on the library window.
 #include "app/app_context.h"
-#include "app/single_instance.h"
+#include "shell/single_instance.h"
 #include "app/snapshot_keeper.h"
-#include "app/start_check.h"
-#include "app/window_navigator.h"
+#include "shell/start_check.h"
+#include "shell/window_navigator.h"
 #include "store/novel_file.h"
 #include "ui/prompts.h"
 #include "ui/skin.h"

@@ -1,0 +1,2 @@
+// A folder the layers do not know.
+#pragma once

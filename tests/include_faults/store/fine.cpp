@@ -1,0 +1,3 @@
+// Its own folder and the library: no fault.
+#include "store/data_source.h"
+#include <QString>
