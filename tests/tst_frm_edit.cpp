@@ -391,7 +391,8 @@ void tst_frm_edit::deletedFileIsReportedNotIgnored()
     // Which of the two the user reads depends on whether the writer had
     // reached the file before it went; either says the file is gone.
     const QString why = editor->storeError();
-    QVERIFY2(why.contains(QStringLiteral("已被删除或移走")) || why.startsWith(QStringLiteral("找不到文件")), qPrintable(why));
+    QVERIFY2(why.contains(QStringLiteral("已被删除或移走")) || why.startsWith(QStringLiteral("找不到文件")),
+             qPrintable(why));
 }
 
 void tst_frm_edit::openingWithoutAChapterIsRefused()
