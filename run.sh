@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh --run
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+scripts/configure.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --target dist -j"$(nproc)"
 exec build/dist/yanzhou

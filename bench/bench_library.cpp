@@ -54,15 +54,6 @@ struct Library
     }
 };
 
-class NoPrompts : public Prompts
-{
-public:
-    MsgResult message(QWidget *, const QString &, int, const QString &) override { return MsgOk; }
-    QString input(QWidget *, const QString &, const QString &) override { return {}; }
-    QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
-    QString saveFile(QWidget *, const QString &, const QString &) override { return {}; }
-};
-
 // The least work that lists the novels: open each file, read its title.
 size_t floorReadTitles(const QString &dataDir)
 {
@@ -85,7 +76,7 @@ void BM_Loadnovels(benchmark::State &state)
 {
     static Library library(200, cover30k());
     state.counters["cover_kb"] = library.coverBytes / 1024.0;
-    NoPrompts prompts;
+    benchsupport::NoPrompts prompts;
     AppContext ctx;
     ctx.programDir = library.dir.path();
     ctx.prompts = &prompts;
@@ -126,27 +117,6 @@ QByteArray cover20m()
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPG", 95);
     return bytes;
-}
-
-// Resident memory of this process in MB: now (VmRSS) or at its peak (VmHWM).
-double residentMb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').value(0).toDouble() / 1024;
-    }
-    return 0;
-}
-
-// Starts the peak anew from what is resident now, so that making the test
-// files does not count; false where the system does not allow it.
-bool resetPeak()
-{
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
 }
 
 struct Shown
@@ -204,7 +174,7 @@ void BM_LibraryLargeCovers(benchmark::State &state)
 {
     static Library large(30, cover20m());
     static Library small(30, cover30k());
-    NoPrompts prompts;
+    benchsupport::NoPrompts prompts;
     AppContext largeCtx, smallCtx;
     largeCtx.programDir = large.dir.path();
     smallCtx.programDir = small.dir.path();
@@ -215,10 +185,10 @@ void BM_LibraryLargeCovers(benchmark::State &state)
     double peak = 0, resident = 0, held = 0;
     bool peakReset = true;
     for (auto _ : state) {
-        peakReset = resetPeak() && peakReset;
+        peakReset = benchsupport::resetPeak() && peakReset;
         const Shown l = openLibrary(largeCtx);
-        peak = std::max(peak, residentMb("VmHWM:"));
-        resident = std::max(resident, residentMb("VmRSS:"));
+        peak = std::max(peak, benchsupport::residentMb("VmHWM:"));
+        resident = std::max(resident, benchsupport::residentMb("VmRSS:"));
         const Shown s = openLibrary(smallCtx);
         largeReady += l.ready;
         largeCovers += l.covers;

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include "app/app_context.h"
+#include "ui/prompts.h"
 
 #include <QApplication>
 #include <QFile>
@@ -30,6 +31,21 @@ public:
     void showAbout(QWidget *) override {}
     void showFromManager(ManagerWindow, DataSource &, QWidget *) override {}
     bool raiseOpenedFrom(QWidget *) override { return false; }
+};
+
+// Answers every box with No (or OK) and shows nothing; a message says on
+// the error output that something went wrong in the benchmark.
+class NoPrompts : public Prompts
+{
+public:
+    MsgResult message(QWidget *, const QString &text, int, const QString &) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return MsgNo;
+    }
+    QString input(QWidget *, const QString &, const QString &) override { return {}; }
+    QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
+    QString saveFile(QWidget *, const QString &, const QString &) override { return {}; }
 };
 
 template <class F> double seconds(F &&f)
@@ -138,6 +154,27 @@ inline QString chapterText(int units)
         ++i;
     }
     return text;
+}
+
+// Resident memory of this process in MB: now (VmRSS) or at its peak (VmHWM).
+inline double residentMb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return 0;
+}
+
+// Starts the peak anew from what is resident now, so that making the test
+// files does not count; false where the system does not allow it.
+inline bool resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
 }
 
 // A number a run takes from its command line: --name=N, at least least.

@@ -30,19 +30,6 @@ namespace {
 int g_keys = 200;
 int g_pauseMs = 100;
 
-class NoPrompts : public Prompts
-{
-public:
-    MsgResult message(QWidget *, const QString &text, int, const QString &) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MsgNo;
-    }
-    QString input(QWidget *, const QString &, const QString &) override { return {}; }
-    QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
-    QString saveFile(QWidget *, const QString &, const QString &) override { return {}; }
-};
-
 double cpuSeconds(int who = RUSAGE_SELF)
 {
     rusage use{};
@@ -142,7 +129,7 @@ RunFigures typeInEditor(int units, int keys)
         sqlite3_finalize(st);
         sqlite3_close(db);
     }
-    NoPrompts prompts;
+    benchsupport::NoPrompts prompts;
     benchsupport::NoNavigator nav;
     AppContext ctx;
     ctx.programDir = dir.path();

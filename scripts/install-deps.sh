@@ -14,9 +14,10 @@ set -euo pipefail
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 
 # Build and tests; librsvg2-bin draws the icons, dpkg-dev and file let cpack
-# find the package's dependencies, the validators check the desktop files.
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n
-          libsqlite3-dev libbenchmark-dev librsvg2-bin dpkg-dev file desktop-file-utils appstream)
+# find the package's dependencies, the validators check the desktop files,
+# clang-format checks the layout of the code (scripts/check-format.sh).
+packages=(cmake ninja-build g++ make pkg-config qt6-base-dev qt6-translations-l10n
+          libsqlite3-dev libbenchmark-dev librsvg2-bin dpkg-dev file desktop-file-utils appstream clang-format)
 case "${1:-}" in
 --run)
   packages+=(fonts-wqy-microhei)
@@ -26,7 +27,7 @@ case "${1:-}" in
   fi
   ;;
 --screenshots)
-  packages+=(fonts-wqy-microhei xvfb openbox xdotool x11-apps imagemagick)
+  packages+=(fonts-wqy-microhei xvfb openbox xdotool x11-apps imagemagick sqlite3)
   ;;
 --windows | --windows-qt)
   packages+=(g++-mingw-w64-x86-64-posix ninja-build wine wine64 nsis icoutils zip fonts-wqy-microhei locales)

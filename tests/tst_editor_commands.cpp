@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QtTest>
 
 namespace {
@@ -106,7 +107,10 @@ void tst_editor_commands::rightButtonOpensOnlyTheEditorsMenu()
                                   QStringLiteral("juese=角色查询="),
                                   QStringLiteral("fengess=="),
                                   QStringLiteral("about=关于我们=")};
-    QCOMPARE(items, expected);
+    QCOMPARE(items.mid(0, expected.size()), expected);
+    // Find and replace comes after the designed items.
+    QCOMPARE(items.mid(expected.size()),
+             QStringList({QStringLiteral("chazhaofenge=="), QStringLiteral("chazhaotihuan=查找替换(&F)=Ctrl+H")}));
     QCOMPARE(editor->gongneng->title(), QStringLiteral("功能菜单"));
 
     // The lookups only close the menu.

@@ -45,20 +45,34 @@ struct DialogView
     QStringList nameFilters;
     QStringList listed;
     bool confirmsOverwrite = false;
+    bool readWhole = false;
 };
 
-// Turns the dialog to dir and gives the names its list then offers.
-QStringList listing(QFileDialog *dialog, const QString &dir)
+// Turns the dialog to dir, which it reads in the background. True once the
+// dialog says it has read dir to its end, so that a file its filter should
+// hide has had every chance to show; false when the dialog was on dir
+// already or never says so within 5 s.
+bool turnTo(QFileDialog *dialog, const QString &dir)
 {
+    auto *model = dialog->findChild<QFileSystemModel *>();
+    const QString wanted = QDir(dir).canonicalPath();
+    if (!model || QDir(dialog->directory().absolutePath()).canonicalPath() == wanted)
+        return false;
+    bool read = false;
+    const auto watch = QObject::connect(model, &QFileSystemModel::directoryLoaded, dialog,
+                                        [&](const QString &path) { read |= QDir(path).canonicalPath() == wanted; });
     dialog->setDirectory(dir);
+    const bool whole = QTest::qWaitFor([&] { return read; }, 5000);
+    QObject::disconnect(watch);
+    return whole;
+}
+
+// The names the dialog's list offers where it is.
+QStringList listed(QFileDialog *dialog)
+{
     const auto *list = dialog->findChild<QListView *>(QStringLiteral("listView"));
     if (!list)
         return {};
-    // The directory is read in the background.
-    QDeadlineTimer deadline(5000);
-    while (list->model()->rowCount(list->rootIndex()) == 0 && !deadline.hasExpired())
-        QTest::qWait(20);
-    QTest::qWait(50);
     QStringList names;
     for (int i = 0; i < list->model()->rowCount(list->rootIndex()); ++i)
         names << list->model()->index(i, 0, list->rootIndex()).data().toString();
@@ -73,7 +87,8 @@ DialogView look(QFileDialog *dialog, const QString &dir)
         seen.comboText = combo->currentText();
     seen.nameFilters = dialog->nameFilters();
     seen.confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-    seen.listed = listing(dialog, dir);
+    seen.readWhole = turnTo(dialog, dir);
+    seen.listed = listed(dialog);
     return seen;
 }
 
@@ -152,6 +167,7 @@ private slots:
             save ? prompts.saveFile(nullptr, filter, QString()) : prompts.openFile(nullptr, filter, QString());
         QVERIFY(opened);
         QVERIFY(chosen.isEmpty());
+        QVERIFY(seen.readWhole);
         QCOMPARE(seen.comboText, shown);
         QCOMPARE(seen.nameFilters, QStringList{shown});
         QCOMPARE(seen.listed, listed);
@@ -194,7 +210,7 @@ private slots:
                     }
                 });
                 // Chosen the way a user does: the folder, then the name typed in.
-                listing(dialog, fx.programDir());
+                turnTo(dialog, fx.programDir());
                 if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
                     name->setText(QStringLiteral("旧文件.txt"));
                 QMetaObject::invokeMethod(dialog, "accept");

@@ -8,6 +8,7 @@
 #include "store/ansi_codec.h"
 
 #include <QDir>
+#include <QFontDatabase>
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>

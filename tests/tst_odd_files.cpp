@@ -12,6 +12,7 @@
 
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QtTest>
 

@@ -1,9 +1,10 @@
 // Config.ini reading, the listing of novel files and the reading of files by
-// name.
+// name, cover pictures among them.
 #include "hostile_files.h"
 #include "store/ansi_codec.h"
 #include "store/file_lister.h"
 #include "store/ini_reader.h"
+#include "store/novel_file.h"
 #include "store/plain_file.h"
 
 #include <QDir>
@@ -168,6 +169,74 @@ private slots:
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("dangling"))));
         QVERIFY(!plainfile::read(dir.filePath(QStringLiteral("dangling")), 10, bytes, &problem));
         QCOMPARE(problem, plainfile::Problem::Missing);
+    }
+
+    // The one rule both the new-novel and the information dialog ask about a
+    // chosen cover: what is refused, and the reason they show for it.
+    void coverFilesAreTakenWholeOrRefusedWithAReason_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why"); // empty: taken
+        QTest::newRow("a picture with bytes after its end") << "picture"
+                                                            << "";
+        QTest::newRow("a link to a picture") << "link"
+                                             << "";
+        QTest::newRow("missing") << "missing"
+                                 << "文件不存在";
+        QTest::newRow("a link that leads nowhere") << "dangling"
+                                                   << "文件不存在";
+        QTest::newRow("empty") << "empty"
+                               << "文件是空的";
+        QTest::newRow("a directory") << "directory"
+                                     << "不是图片文件";
+        QTest::newRow("a named pipe, never opened") << "pipe"
+                                                    << "不是图片文件";
+        QTest::newRow("bigger than a cover is kept") << "big"
+                                                     << "文件太大";
+    }
+
+    void coverFilesAreTakenWholeOrRefusedWithAReason()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        const QString picture = dir.filePath(QStringLiteral("图片.jpg"));
+        const QByteArray pictureBytes = QByteArray("\xFF\xD8\xFF\xD9", 4) + QByteArray("tail\0", 5);
+        QFile f(picture);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(pictureBytes);
+        f.close();
+
+        const QString path = dir.filePath(QStringLiteral("封面.jpg"));
+        std::unique_ptr<FifoWatch> pipe;
+        if (kind == QLatin1String("picture")) {
+            QVERIFY(QFile::copy(picture, path));
+        } else if (kind == QLatin1String("link")) {
+            QVERIFY(QFile::link(picture, path));
+        } else if (kind == QLatin1String("dangling")) {
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("不在.jpg")), path));
+        } else if (kind == QLatin1String("empty")) {
+            touch(dir.path(), QStringLiteral("封面.jpg"));
+        } else if (kind == QLatin1String("directory")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == QLatin1String("pipe")) {
+            pipe = std::make_unique<FifoWatch>(path);
+            QVERIFY(pipe->isValid());
+        } else if (kind == QLatin1String("big")) {
+            QFile big(path);
+            QVERIFY(big.open(QIODevice::WriteOnly));
+            QVERIFY(big.resize(novelfile::kMaxCoverBytes + 1)); // sparse: costs no disk
+        }
+
+        // A refused cover leaves what the caller already holds.
+        const QByteArray held("held");
+        QByteArray bytes = held;
+        QString error;
+        QCOMPARE(novelfile::readCover(path, bytes, &error), why.isEmpty());
+        QCOMPARE(error, why);
+        QCOMPARE(bytes, why.isEmpty() ? pictureBytes : held);
+        if (pipe)
+            QVERIFY2(!pipe->wasOpened(), "the pipe was opened");
     }
 
     void longValuesAreCutTo254BytesAtACharacterBoundary()

@@ -11,6 +11,8 @@ class DataSource;
 class Prompts;
 class QWidget;
 class SnapshotKeeper;
+class WritingLog;
+struct TextQuery;
 
 // The windows the chapter manager opens on the novel it shows. Each is given
 // the manager's data source, standing on the chapter chosen where the window
@@ -25,6 +27,12 @@ enum class ManagerWindow {
     ChapterNotes,   // the notes of the chosen chapter, modal: returns once closed
     ChapterHistory, // the chosen chapter's earlier texts, modal: returns once closed
     LostChapters,   // the chapters the snapshots hold and the novel lost, modal
+    // 写作统计: the writer's figures for this novel and for all; modeless,
+    // stores nothing into the manager's data source.
+    WritingStatistics,
+    // 全书查找替换: modeless over the manager and closed with it; moves the
+    // manager's data source only to open a hit as EditChapter does.
+    BookSearch,
 };
 
 // Shows the program's windows; each call creates the window afresh. Windows
@@ -43,6 +51,16 @@ public:
     // Brings the window opened from manager that takes the input in its
     // place (the editor) to the front; false when none is open.
     virtual bool raiseOpenedFrom(QWidget *manager) = 0;
+    // Shows a hit of query in the editor opened from manager, selected and
+    // in view: the hit nearest to start, a place in the chapter's text as
+    // the file keeps it. False when no editor is open from manager.
+    virtual bool showHitInEditor(QWidget *manager, const TextQuery &query, int start)
+    {
+        Q_UNUSED(manager);
+        Q_UNUSED(query);
+        Q_UNUSED(start);
+        return false;
+    }
 };
 
 struct AppContext
@@ -62,6 +80,8 @@ struct AppContext
     // Takes the snapshots of the novels the chapter manager opens; none when
     // not given.
     SnapshotKeeper *snapshots = nullptr;
+    // Keeps the writer's day (what was written, the goal); none when not given.
+    WritingLog *writing = nullptr;
     // Hands an address to the system's web browser.
     std::function<bool(const QUrl &)> openUrl;
     // What the library last said of the files it cannot show, so that each

@@ -2,7 +2,9 @@
 
 #include "app/app_context.h"
 #include "app/snapshot_keeper.h"
+#include "chapters/book_search_command.h"
 #include "chapters/outline_refusals.h"
+#include "chapters/statistics_command.h"
 #include "chapters/tree_label_editing.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
@@ -103,7 +105,13 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
     teshu = new QMenu(QStringLiteral("特殊章节修改"), this);
     teshu->setObjectName(QStringLiteral("teshu"));
     teshuzengjia = addMenuItem(teshu, "teshuzengjia", QStringLiteral("新增章节(&N)"), &frm_write::teshuzengjia_Click);
+    xiezuotongji = addStatisticsCommand(this, {zhangjiecaozuo, fenjuancaozuo, teshu}, [this] {
+        m_ctx.nav->showFromManager(ManagerWindow::WritingStatistics, Data1, this);
+    });
 
+    quanshuchazhao = addBookSearchCommand(this, {zhangjiecaozuo, fenjuancaozuo, teshu}, [this] {
+        m_ctx.nav->showFromManager(ManagerWindow::BookSearch, Data1, this);
+    });
     Form_Load();
 }
 

@@ -58,6 +58,15 @@ public:
     QAction *zhaohuizhangjie = nullptr;
     QMenu *teshu = nullptr;
     QAction *teshuzengjia = nullptr;
+    // 写作统计(&T), at the end of each of the three menus, and Ctrl+T.
+    QAction *xiezuotongji = nullptr;
+
+    // 全书查找替换(&S), at the end of each of the three menus, and Ctrl+F.
+    QAction *quanshuchazhao = nullptr;
+    // The volume of the node selected in the tree; empty when none is.
+    QString selectedVolume() const;
+    // Chapters' texts were rewritten elsewhere: their rows show the new 字数.
+    void showChapterLengths(const QHash<qint64, int> &lengths);
 
 public slots:
     void TreeView1_Click();

@@ -88,7 +88,8 @@ TreeLabelEditing::TreeLabelEditing(QTreeWidget *tree, Allowed allowed, Begin beg
     // A click on the selected node begins its rename through m_timer; of the
     // view's own triggers only F2 is left.
     tree->setEditTriggers(QAbstractItemView::EditKeyPressed);
-    tree->viewport()->installEventFilter(this);
+    m_viewport = tree->viewport();
+    m_viewport->installEventFilter(this);
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &TreeLabelEditing::beginDelayedRename);
@@ -131,11 +132,17 @@ void TreeLabelEditing::beginDelayedRename()
 
 bool TreeLabelEditing::eventFilter(QObject *watched, QEvent *event)
 {
+    // Only the mouse matters. The viewport also reports its children going
+    // while the tree is half destroyed, when nothing of the tree's own
+    // (viewport() included) may be called any more: the viewport is compared
+    // with the one held since the start.
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease)
+        return false;
     // Filters see the mouse even on a disabled window; a disabled window
     // (the editor is open) begins and calls off nothing.
-    if (watched != m_tree->viewport() || !m_tree->window()->isEnabled())
+    if (watched != m_viewport || !m_tree->window()->isEnabled())
         return false;
-    const QEvent::Type type = event->type();
     if (type == QEvent::MouseButtonPress) {
         auto *me = static_cast<QMouseEvent *>(event);
         // A press calls off a rename that has not begun yet; a left press on

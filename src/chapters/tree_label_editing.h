@@ -50,6 +50,8 @@ private:
     QTreeWidgetItem *selectedLabelAt(const QPoint &pos) const;
 
     QTreeWidget *m_tree;
+    // The tree's viewport, whose mouse is watched.
+    QObject *m_viewport;
     Allowed m_allowed;
     Begin m_begin;
     End m_end;

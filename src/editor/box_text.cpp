@@ -58,18 +58,24 @@ void Mirror::reset(const QTextDocument *doc)
     m_length = doc->characterCount() - 1;
 }
 
-bool Mirror::apply(const QTextDocument *doc, int position, int charsRemoved, int charsAdded)
+bool Mirror::apply(const QTextDocument *doc, int position, int charsRemoved, int charsAdded, Change *change)
 {
+    const auto takeWhole = [&] {
+        if (change)
+            change->removed = m_text;
+        reset(doc);
+        if (change)
+            change->inserted = m_text;
+        return false;
+    };
     // The document reports its closing block break in some changes (a whole
     // new text, say): such a change is taken whole, as is anything that does
     // not add up.
     const qsizetype length = doc->characterCount() - 1;
     const QTextBlock block = doc->findBlock(position);
     if (position < 0 || charsRemoved < 0 || charsAdded < 0 || m_length - charsRemoved + charsAdded != length ||
-        !block.isValid()) {
-        reset(doc);
-        return false;
-    }
+        !block.isValid())
+        return takeWhole();
     // Before the change the text is as it was: every block before the one
     // holding position ends in a break, two units here and one there.
     const qsizetype from = position + block.blockNumber();
@@ -77,10 +83,8 @@ bool Mirror::apply(const QTextDocument *doc, int position, int charsRemoved, int
     // CR LF here is always one break there.
     qsizetype to = from;
     for (int i = 0; i < charsRemoved; ++i) {
-        if (to >= m_text.size()) {
-            reset(doc);
-            return false;
-        }
+        if (to >= m_text.size())
+            return takeWhole();
         to += m_text.at(to) == QLatin1Char('\r') && to + 1 < m_text.size() && m_text.at(to + 1) == QLatin1Char('\n')
                   ? 2
                   : 1;
@@ -88,7 +92,12 @@ bool Mirror::apply(const QTextDocument *doc, int position, int charsRemoved, int
     QTextCursor added(const_cast<QTextDocument *>(doc));
     added.setPosition(position);
     added.setPosition(position + charsAdded, QTextCursor::KeepAnchor);
-    m_text.replace(from, to - from, fromBoxText(added.selectedText()));
+    QString inserted = fromBoxText(added.selectedText());
+    if (change) {
+        change->removed = m_text.mid(from, to - from);
+        change->inserted = inserted;
+    }
+    m_text.replace(from, to - from, inserted);
     m_length = length;
     return true;
 }

@@ -14,6 +14,14 @@ QString text(const QTextDocument *doc);
 // The same from the box's raw text, whose line breaks are U+2029.
 QString fromBoxText(const QString &raw);
 
+// What a change did to the text as the file keeps it: the stretch it took
+// out and the stretch it put in its place.
+struct Change
+{
+    QString removed;
+    QString inserted;
+};
+
 // Keeps the box's text as the file keeps it (text(doc)) up to date from the
 // document's change notifications, so that a keystroke in a long chapter
 // copies the one character typed, not the whole chapter.
@@ -24,7 +32,9 @@ public:
     void reset(const QTextDocument *doc);
     // Takes a change reported by QTextDocument::contentsChange. False, with
     // the whole text taken again, when the change did not fit the copy.
-    bool apply(const QTextDocument *doc, int position, int charsRemoved, int charsAdded);
+    // change, when given, gets what was replaced by what; the whole texts
+    // when the change did not fit.
+    bool apply(const QTextDocument *doc, int position, int charsRemoved, int charsAdded, Change *change = nullptr);
     const QString &text() const { return m_text; }
 
 private:

@@ -2,7 +2,9 @@
 
 #include "app/app_context.h"
 #include "editor/box_text.h"
+#include "editor/chapter_counting.h"
 #include "editor/chapter_store.h"
+#include "editor/find_bar.h"
 #include "store/data_source.h"
 #include "ui/layout_scaling.h"
 #include "ui/prompts.h"
@@ -144,9 +146,14 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &source, QWidget *manager, QWidge
         source.databaseName(), onChapter ? source.currentRowId() : -1, [this] { return m_text.text(); }, this);
     connect(m_store, &ChapterStore::stateChanged, this,
             [this](bool refused) { setPanelText(StatusPanels::State, refused ? kNotStored : kChanged); });
+    m_counting = new ChapterCounting(m_ctx.writing, source.databaseName(), onChapter ? source.currentRowId() : -1,
+                                     m_panels, this);
     connect(Text1->document(), &QTextDocument::contentsChange, this, [this](int position, int removed, int added) {
-        if (!m_replacing)
-            m_text.apply(Text1->document(), position, removed, added);
+        if (m_replacing)
+            return;
+        boxtext::Change change;
+        m_text.apply(Text1->document(), position, removed, added, &change);
+        m_counting->changed(change, Text1->document()->availableUndoSteps());
     });
 
     resize(tw(14760), tw(9975) + StatusBar1->sizeHint().height());
@@ -154,6 +161,7 @@ frm_edit::frm_edit(AppContext &ctx, DataSource &source, QWidget *manager, QWidge
     Form_Load();
     central->installEventFilter(this);
     Timer1->start();
+    new FindBar(this);
 }
 
 frm_edit::~frm_edit()
@@ -270,7 +278,9 @@ void frm_edit::replaceText(const QString &text)
     m_replacing = true;
     Text1->setPlainText(text);
     m_replacing = false;
+    const QString before = m_loading ? QString() : m_text.text();
     m_text.reset(Text1->document());
+    m_counting->replaced(before, m_text.text(), m_loading);
     if (!m_loading && !Text1->isReadOnly())
         storeText();
 }

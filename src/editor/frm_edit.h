@@ -13,6 +13,7 @@
 #include <array>
 
 struct AppContext;
+class ChapterCounting;
 class ChapterStore;
 class DataSource;
 class QAction;
@@ -109,6 +110,8 @@ private:
     AppContext &m_ctx;
     // Stores into the chapter this window was opened on, and into no other.
     ChapterStore *m_store = nullptr;
+    // The writer's count of the chapter and today's figures.
+    ChapterCounting *m_counting = nullptr;
     // The box's text, kept up to date change by change for the store.
     boxtext::Mirror m_text;
     QPointer<QWidget> m_manager;

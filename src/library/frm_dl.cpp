@@ -10,6 +10,7 @@
 #include "ui/twips.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>

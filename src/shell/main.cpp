@@ -2,6 +2,7 @@
 #include "app/app_context.h"
 #include "shell/single_instance.h"
 #include "app/snapshot_keeper.h"
+#include "app/writing_log.h"
 #include "shell/start_check.h"
 #include "shell/window_navigator.h"
 #include "store/novel_file.h"
@@ -55,6 +56,9 @@ int main(int argc, char *argv[])
     if (!claimDirectories(instance, prompts))
         return 0;
     novelfile::removeUnfinished(dataDir);
+    // The writer's day travels with the novels: its record lies beside them.
+    WritingLog writing(dataDir + WritingLog::recordFileName());
+    ctx.writing = &writing;
 
     quitWhenShownIfAsked(&app);
     nav.showLibrary();

@@ -2,6 +2,7 @@
 
 #include "chapters/frm_write.h"
 #include "editor/chapter_openers.h"
+#include "editor/find_bar.h"
 #include "editor/frm_edit.h"
 #include "history/deleted_chapters_window.h"
 #include "history/history_window.h"
@@ -9,6 +10,8 @@
 #include "library/frm_about.h"
 #include "library/frm_dl.h"
 #include "library/frm_new.h"
+#include "search/book_search_window.h"
+#include "statistics/statistics_window.h"
 
 #include <QScreen>
 
@@ -57,11 +60,31 @@ void WindowNavigator::showFromManager(ManagerWindow window, DataSource &data, QW
     case ManagerWindow::LostChapters:
         showDeletedChapters(m_ctx, data, manager);
         break;
+    case ManagerWindow::WritingStatistics:
+        showStatistics(data.databaseName());
+        break;
+    case ManagerWindow::BookSearch:
+        showBookSearch(data, manager);
+        break;
     }
     if (editor) {
         m_editor = editor;
         m_editorManager = manager;
     }
+}
+
+void WindowNavigator::showStatistics(const QString &novelPath)
+{
+    // One window at a time, on the novel it was last asked for.
+    if (m_statistics && m_statistics->novelPath() != novelPath) {
+        m_statistics->close();
+        m_statistics.clear();
+    }
+    if (!m_statistics)
+        m_statistics = new StatisticsWindow(m_ctx.writing, novelPath);
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
 }
 
 bool WindowNavigator::raiseOpenedFrom(QWidget *manager)
@@ -71,6 +94,34 @@ bool WindowNavigator::raiseOpenedFrom(QWidget *manager)
         return false;
     editor->raise();
     editor->activateWindow();
+    return true;
+}
+
+void WindowNavigator::showBookSearch(DataSource &data, QWidget *manager)
+{
+    if (m_bookSearch && m_bookSearch->manager() != manager) {
+        m_bookSearch->close();
+        m_bookSearch.clear();
+    }
+    if (!m_bookSearch) {
+        QPointer<frm_write> write = qobject_cast<frm_write *>(manager);
+        m_bookSearch =
+            new BookSearchWindow(m_ctx, data, manager, [write] { return write ? write->selectedVolume() : QString(); });
+        if (write)
+            QObject::connect(m_bookSearch, &BookSearchWindow::chapterLengthsChanged, write,
+                             &frm_write::showChapterLengths);
+    }
+    m_bookSearch->show();
+    m_bookSearch->raise();
+    m_bookSearch->activateWindow();
+}
+
+bool WindowNavigator::showHitInEditor(QWidget *manager, const TextQuery &query, int start)
+{
+    auto *editor = qobject_cast<frm_edit *>(m_editor.data());
+    if (!editor || !raiseOpenedFrom(manager))
+        return false;
+    showFoundHit(editor, query, start);
     return true;
 }
 

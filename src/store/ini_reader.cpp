@@ -3,6 +3,8 @@
 #include "store/ansi_codec.h"
 #include "store/plain_file.h"
 
+#include <QList>
+
 namespace {
 
 constexpr int kMaxValueBytes = 254;

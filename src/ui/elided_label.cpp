@@ -2,6 +2,7 @@
 
 #include <QHelpEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QToolTip>
 
 bool ElidedLabel::isCut() const

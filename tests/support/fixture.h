@@ -48,6 +48,10 @@ public:
     {
         return chapterWindows && chapterWindows->raiseOpenedFrom(manager);
     }
+    bool showHitInEditor(QWidget *manager, const TextQuery &query, int start) override
+    {
+        return chapterWindows && chapterWindows->showHitInEditor(manager, query, start);
+    }
     QStringList shown;
     QVector<ManagerWindow> fromManager;
     Navigator *chapterWindows = nullptr;
