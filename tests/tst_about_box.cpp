@@ -8,6 +8,7 @@
 #include "library/frm_about.h"
 #include "library/frm_dl.h"
 #include "open_chapter.h"
+#include "store/platform.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -181,7 +182,7 @@ private:
     WindowNavigator *m_nav = nullptr;
 };
 
-int main(int argc, char *argv[])
+static int run(int argc, char *argv[])
 {
     // Beside the test, named without a drive: the platform's settings are
     // split at colons, and a Windows path has one after its drive letter.
@@ -212,6 +213,12 @@ int main(int argc, char *argv[])
     QApplication::setAttribute(Qt::AA_Use96Dpi, true);
     AboutBoxTest test;
     return QTest::qExec(&test, argc, argv);
+}
+
+// Ends as the program ends; see platform::endProgram.
+int main(int argc, char *argv[])
+{
+    return platform::endProgram(run(argc, argv));
 }
 
 #include "tst_about_box.moc"

@@ -15,6 +15,7 @@
 #include "search/search_results.h"
 #include "store/snapshot.h"
 #include "store/sqlite_db.h"
+#include "test_main.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -452,5 +453,5 @@ void tst_book_search::aNewSearchCallsOffTheOneUnderWay()
              QStringLiteral("第8章"));
 }
 
-QTEST_MAIN(tst_book_search)
+YZ_TEST_MAIN(tst_book_search)
 #include "tst_book_search.moc"

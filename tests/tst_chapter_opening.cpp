@@ -7,6 +7,7 @@
 #include "fixture.h"
 #include "manager_window.h"
 #include "open_chapter.h"
+#include "test_main.h"
 
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -382,5 +383,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_chapter_opening)
+YZ_TEST_MAIN(tst_chapter_opening)
 #include "tst_chapter_opening.moc"

@@ -9,6 +9,7 @@
 #include "fixture.h"
 #include "manager_window.h"
 #include "open_chapter.h"
+#include "test_main.h"
 
 #include <QLineEdit>
 #include <QMenu>
@@ -245,5 +246,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_chapter_stays_put)
+YZ_TEST_MAIN(tst_chapter_stays_put)
 #include "tst_chapter_stays_put.moc"

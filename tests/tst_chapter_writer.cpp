@@ -9,6 +9,7 @@
 #include "editor/chapter_writer.h"
 #include "fixture.h"
 #include "open_chapter.h"
+#include "test_main.h"
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -242,5 +243,5 @@ void tst_chapter_writer::onlyTheNewestTextCountsInTheStore()
     QCOMPARE(chapter.storedText(), newerRefused ? QStringLiteral("旧的") : QStringLiteral("新的"));
 }
 
-QTEST_MAIN(tst_chapter_writer)
+YZ_TEST_MAIN(tst_chapter_writer)
 #include "tst_chapter_writer.moc"

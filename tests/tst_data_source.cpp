@@ -3,6 +3,7 @@
 #include "other_program.h"
 #include "process_control.h"
 #include "store/data_source.h"
+#include "test_main.h"
 
 #include <QFile>
 #include <QScopeGuard>
@@ -446,5 +447,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(DataSourceTest)
+YZ_TEST_GUILESS_MAIN(DataSourceTest)
 #include "tst_data_source.moc"

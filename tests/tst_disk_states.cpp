@@ -17,6 +17,7 @@
 #include "manager_window.h"
 #include "open_chapter.h"
 #include "store/data_source.h"
+#include "test_main.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -224,5 +225,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_disk_states)
+YZ_TEST_MAIN(tst_disk_states)
 #include "tst_disk_states.moc"

@@ -7,6 +7,7 @@
 #include "open_chapter.h"
 #include "small_disk.h"
 #include "store/ansi_codec.h"
+#include "test_main.h"
 #include "window_checks.h"
 
 #include <QClipboard>
@@ -420,5 +421,5 @@ void tst_editor_commands::aboutShowsTheAboutBox()
     QCOMPARE(m_fx->nav.shown, QStringList{QStringLiteral("frm_about")});
 }
 
-QTEST_MAIN(tst_editor_commands)
+YZ_TEST_MAIN(tst_editor_commands)
 #include "tst_editor_commands.moc"

@@ -5,6 +5,7 @@
 #include "editor/frm_edit.h"
 #include "fixture.h"
 #include "open_chapter.h"
+#include "store/platform.h"
 
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -182,7 +183,7 @@ void tst_editor_durability::killedEditorLosesNoStoredKeystroke()
     }
 }
 
-int main(int argc, char **argv)
+static int run(int argc, char *argv[])
 {
     if (argc == 3 && qstrcmp(argv[1], kChildSwitch) == 0) {
         QApplication app(argc, argv);
@@ -192,6 +193,12 @@ int main(int argc, char **argv)
     tst_editor_durability test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
+}
+
+// Ends as the program ends; see platform::endProgram.
+int main(int argc, char *argv[])
+{
+    return platform::endProgram(run(argc, argv));
 }
 
 #include "tst_editor_durability.moc"

@@ -5,6 +5,7 @@
 #include "fixture.h"
 #include "open_chapter.h"
 #include "store/ansi_codec.h"
+#include "test_main.h"
 #include "ui/prompts.h"
 
 #include <QComboBox>
@@ -228,5 +229,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(FileDialogsTest)
+YZ_TEST_MAIN(FileDialogsTest)
 #include "tst_file_dialogs.moc"

@@ -8,6 +8,7 @@
 #include "library_window.h"
 #include "library/frm_dl.h"
 #include "open_chapter.h"
+#include "test_main.h"
 
 #include <QApplication>
 #include <QDir>
@@ -139,5 +140,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_files_by_name)
+YZ_TEST_MAIN(tst_files_by_name)
 #include "tst_files_by_name.moc"

@@ -6,6 +6,7 @@
 #include "editor/frm_edit.h"
 #include "fixture.h"
 #include "open_chapter.h"
+#include "test_main.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -243,5 +244,5 @@ void tst_find_bar::showsTheWholeBooksHitNearestToItsPlace()
     QVERIFY(editor->Text1->viewport()->rect().contains(editor->Text1->cursorRect()));
 }
 
-QTEST_MAIN(tst_find_bar)
+YZ_TEST_MAIN(tst_find_bar)
 #include "tst_find_bar.moc"

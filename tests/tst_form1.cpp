@@ -4,6 +4,7 @@
 #include "dir_snapshot.h"
 #include "fixture.h"
 #include "hostile_files.h"
+#include "test_main.h"
 #include "window_checks.h"
 #include "library/form1.h"
 #include "library/frm_dl.h"
@@ -409,5 +410,5 @@ void tst_form1::closeBoxRunsNothing()
     QCOMPARE(info(), before);
 }
 
-QTEST_MAIN(tst_form1)
+YZ_TEST_MAIN(tst_form1)
 #include "tst_form1.moc"

@@ -6,6 +6,7 @@
 #include "library/frm_about.h"
 #include "library/frm_dl.h"
 #include "store/ansi_codec.h"
+#include "test_main.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -421,5 +422,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(LibraryTest)
+YZ_TEST_MAIN(LibraryTest)
 #include "tst_frm_dl.moc"

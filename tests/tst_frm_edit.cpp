@@ -6,6 +6,7 @@
 #include "fixture.h"
 #include "hostile_files.h"
 #include "open_chapter.h"
+#include "test_main.h"
 #include "ui/twips.h"
 
 #include <QComboBox>
@@ -413,5 +414,5 @@ void tst_frm_edit::openingWithoutAChapterIsRefused()
         QVERIFY(!qobject_cast<frm_edit *>(w));
 }
 
-QTEST_MAIN(tst_frm_edit)
+YZ_TEST_MAIN(tst_frm_edit)
 #include "tst_frm_edit.moc"

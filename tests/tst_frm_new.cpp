@@ -3,6 +3,7 @@
 #include "dir_snapshot.h"
 #include "fixture.h"
 #include "hostile_files.h"
+#include "test_main.h"
 #include "window_checks.h"
 #include "library/frm_new.h"
 #include "store/novel_file.h"
@@ -601,5 +602,5 @@ void tst_frm_new::closeBoxRunsNothing()
     QVERIFY(!QFileInfo::exists(f->dataDir() + QStringLiteral("/新书.mdb")));
 }
 
-QTEST_MAIN(tst_frm_new)
+YZ_TEST_MAIN(tst_frm_new)
 #include "tst_frm_new.moc"

@@ -4,6 +4,7 @@
 #include "editor/frm_ps.h"
 #include "fixture.h"
 #include "open_chapter.h"
+#include "test_main.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -188,5 +189,5 @@ void tst_frm_ps::opensModalOnlyOnAChapter()
     QCOMPARE(m_fx->prompts.messages(), QStringList{QStringLiteral("请选中一个章节后再操作！")});
 }
 
-QTEST_MAIN(tst_frm_ps)
+YZ_TEST_MAIN(tst_frm_ps)
 #include "tst_frm_ps.moc"

@@ -7,6 +7,7 @@
 #include "open_chapter.h"
 #include "other_program.h"
 #include "store/snapshot.h"
+#include "test_main.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -697,5 +698,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_frm_write)
+YZ_TEST_MAIN(tst_frm_write)
 #include "tst_frm_write.moc"

@@ -2,6 +2,7 @@
 // system uses: imported and exported text and Config.ini come out byte for
 // byte the same on Linux and on Windows, on every code.
 #include "store/ansi_codec.h"
+#include "test_main.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
@@ -113,5 +114,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_gbk_codec)
+YZ_TEST_MAIN(tst_gbk_codec)
 #include "tst_gbk_codec.moc"

@@ -13,6 +13,7 @@
 #include "open_chapter.h"
 #include "read_only_mount.h"
 #include "store/snapshot.h"
+#include "test_main.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -367,5 +368,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(HistoryTest)
+YZ_TEST_MAIN(HistoryTest)
 #include "tst_history.moc"

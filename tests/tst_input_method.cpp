@@ -4,6 +4,7 @@
 #include "editor/frm_edit.h"
 #include "fixture.h"
 #include "open_chapter.h"
+#include "test_main.h"
 
 #include <QInputMethodEvent>
 #include <QPlainTextEdit>
@@ -130,5 +131,5 @@ void tst_input_method::readModeTakesNoCommittedText()
     QCOMPARE(editor->panelText(4), QStringLiteral("阅读模式"));
 }
 
-QTEST_MAIN(tst_input_method)
+YZ_TEST_MAIN(tst_input_method)
 #include "tst_input_method.moc"

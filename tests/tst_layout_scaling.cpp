@@ -1,5 +1,6 @@
 // Proportional re-layout: rectangles remembered once, scaled from the
 // remembered ones on every resize, so that nothing drifts.
+#include "test_main.h"
 #include "ui/layout_scaling.h"
 #include "ui/twips.h"
 
@@ -174,5 +175,5 @@ void tst_layout_scaling::followsTheRealWindowSize()
     QCOMPARE(b->geometry(), QRect(200, 50, 400, 50));
 }
 
-QTEST_MAIN(tst_layout_scaling)
+YZ_TEST_MAIN(tst_layout_scaling)
 #include "tst_layout_scaling.moc"

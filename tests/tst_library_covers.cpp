@@ -6,6 +6,7 @@
 #include "library/cover_shelf.h"
 #include "library/frm_dl.h"
 #include "other_program.h"
+#include "test_main.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -275,5 +276,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(LibraryCoversTest)
+YZ_TEST_MAIN(LibraryCoversTest)
 #include "tst_library_covers.moc"

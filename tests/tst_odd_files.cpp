@@ -9,6 +9,7 @@
 #include "library/frm_dl.h"
 #include "manager_window.h"
 #include "open_chapter.h"
+#include "test_main.h"
 
 #include <QListWidget>
 #include <QMenu>
@@ -145,5 +146,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_odd_files)
+YZ_TEST_MAIN(tst_odd_files)
 #include "tst_odd_files.moc"

@@ -5,6 +5,7 @@
 #include "manager_window.h"
 #include "open_chapter.h"
 #include "store/data_source.h"
+#include "test_main.h"
 
 #include <QtTest>
 
@@ -245,5 +246,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_outline)
+YZ_TEST_MAIN(tst_outline)
 #include "tst_outline.moc"

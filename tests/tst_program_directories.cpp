@@ -7,6 +7,7 @@
 #include "fixture.h"
 #include "library/frm_dl.h"
 #include "read_only_mount.h"
+#include "test_main.h"
 #include "ui/skin.h"
 
 #include <QDir>
@@ -175,5 +176,5 @@ void tst_program_directories::userConfigIsReadBeforeTheProgramOne()
     QCOMPARE(QFileInfo(skinFilePath(ctx)).fileName(), skinName);
 }
 
-QTEST_MAIN(tst_program_directories)
+YZ_TEST_MAIN(tst_program_directories)
 #include "tst_program_directories.moc"

@@ -6,6 +6,7 @@
 #include "store/ini_reader.h"
 #include "store/novel_file.h"
 #include "store/plain_file.h"
+#include "test_main.h"
 
 #include <QDir>
 #include <QFile>
@@ -344,5 +345,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(SettingsAndFiles)
+YZ_TEST_GUILESS_MAIN(SettingsAndFiles)
 #include "tst_settings_and_files.moc"

@@ -10,6 +10,7 @@
 #include "private_places.h"
 #include "process_control.h"
 #include "store/ansi_codec.h"
+#include "test_main.h"
 
 #include <QLocalSocket>
 #include <QProcess>
@@ -299,5 +300,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_single_instance)
+YZ_TEST_MAIN(tst_single_instance)
 #include "tst_single_instance.moc"

@@ -11,8 +11,8 @@
 #include "library/frm_dl.h"
 #include "manager_window.h"
 #include "open_chapter.h"
-#include "process_control.h"
 #include "store/snapshot.h"
+#include "test_main.h"
 
 #include <QDir>
 #include <QListWidget>
@@ -448,9 +448,6 @@ private slots:
 
     void aSnapshotIsConsistentWhileTheEditorStoresKeystrokes()
     {
-        if (runsUnderWine())
-            QSKIP("Under Wine the test program does not end after this case (a thread stays in Wine's exit path); "
-                  "to be checked on a real Windows");
         QFETCH(bool, writtenAhead);
         ProgramFixture fx;
         const NovelSpec recipe = longNovel(8, 4000);
@@ -712,9 +709,6 @@ private slots:
 
     void endingTheProgramDuringASnapshotLeavesNoHalfCopyAndTheNovelWhole()
     {
-        if (runsUnderWine())
-            QSKIP("Under Wine the test program does not end after this case (a thread stays in Wine's exit path); "
-                  "to be checked on a real Windows");
         ProgramFixture fx;
         QString novel;
         const NovelSpec recipe = longNovel(40, 100000);
@@ -745,5 +739,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SnapshotTest)
+YZ_TEST_MAIN(SnapshotTest)
 #include "tst_snapshots.moc"

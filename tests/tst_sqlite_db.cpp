@@ -6,6 +6,7 @@
 #include "store/novel_file.h"
 #include "store/platform.h"
 #include "store/sqlite_db.h"
+#include "test_main.h"
 
 #include <QDate>
 #include <QDir>
@@ -133,5 +134,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_sqlite_db)
+YZ_TEST_GUILESS_MAIN(tst_sqlite_db)
 #include "tst_sqlite_db.moc"

@@ -7,6 +7,7 @@
 #include "manager_window.h"
 #include "statistics/day_chart.h"
 #include "statistics/statistics_window.h"
+#include "test_main.h"
 #include "writing_fixture.h"
 
 #include <QComboBox>
@@ -159,5 +160,5 @@ void tst_statistics_window::ctrlTShowsTheDayTheGoalAndTheDaysByTheRuleSetThere()
     QCOMPARE(window->streakLabel->text(), QStringLiteral("连续达标：当前 2 天，最长 2 天"));
 }
 
-QTEST_MAIN(tst_statistics_window)
+YZ_TEST_MAIN(tst_statistics_window)
 #include "tst_statistics_window.moc"

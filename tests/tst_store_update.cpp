@@ -2,6 +2,7 @@
 // longer in the file.
 #include "fixture.h"
 #include "store/data_source.h"
+#include "test_main.h"
 
 #include <QtTest>
 
@@ -34,5 +35,5 @@ void tst_store_update::editOfVanishedRecordFails()
     QCOMPARE(data.lastError(), QStringLiteral("记录已不存在"));
 }
 
-QTEST_MAIN(tst_store_update)
+YZ_TEST_MAIN(tst_store_update)
 #include "tst_store_update.moc"

@@ -12,6 +12,7 @@
 #include "store/plain_file.h"
 #include "store/platform.h"
 #include "store/windows_names.h"
+#include "test_main.h"
 #include "ui/skin.h"
 
 #include <QPlainTextEdit>
@@ -170,5 +171,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_system_paths)
+YZ_TEST_MAIN(tst_system_paths)
 #include "tst_system_paths.moc"

@@ -3,6 +3,7 @@
 // shortest set of changes, and a bound on the work that still marks
 // everything that changed.
 #include "history/text_diff.h"
+#include "test_main.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -157,5 +158,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TextDiffTest)
+YZ_TEST_APPLESS_MAIN(TextDiffTest)
 #include "tst_text_diff.moc"

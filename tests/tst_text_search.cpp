@@ -3,6 +3,7 @@
 // the text as written (surrogate pairs, CR LF), what a replacement puts in,
 // and the reason given for what cannot be used.
 #include "app/text_search.h"
+#include "test_main.h"
 
 #include <QtTest>
 
@@ -314,5 +315,5 @@ void TestTextSearch::runawayExpressionStopsAndSays()
     QCOMPARE(search.findAll(text, &hits, bound).reason, TextSearch::Reason::Cancelled);
 }
 
-QTEST_APPLESS_MAIN(TestTextSearch)
+YZ_TEST_APPLESS_MAIN(TestTextSearch)
 #include "tst_text_search.moc"

@@ -4,6 +4,7 @@
 // with their pauses, and the streak of days that met the goal.
 #include "app/writing_days.h"
 #include "editor/box_text.h"
+#include "test_main.h"
 
 #include <QPlainTextDocumentLayout>
 #include <QRandomGenerator>
@@ -195,5 +196,5 @@ void tst_writing_counts::streakCountsDaysThatMetTheirGoal()
     QCOMPARE(s.longest, longest);
 }
 
-QTEST_MAIN(tst_writing_counts)
+YZ_TEST_MAIN(tst_writing_counts)
 #include "tst_writing_counts.moc"

@@ -4,6 +4,7 @@
 // kill, and a record that cannot be written.
 #include "app/writing_log.h"
 #include "editor/frm_edit.h"
+#include "store/platform.h"
 #include "writing_fixture.h"
 #include "open_chapter.h"
 #include "store/ansi_codec.h"
@@ -302,7 +303,7 @@ void tst_writing_day::killedProgramLosesAtMostTheLastTenSeconds()
     QCOMPARE(sqlColumn(path, QStringLiteral("PRAGMA integrity_check")), QVariantList{QStringLiteral("ok")});
 }
 
-int main(int argc, char **argv)
+static int run(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     if (argc == 3 && qstrcmp(argv[1], kChildSwitch) == 0)
@@ -310,6 +311,12 @@ int main(int argc, char **argv)
     tst_writing_day test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
+}
+
+// Ends as the program ends; see platform::endProgram.
+int main(int argc, char *argv[])
+{
+    return platform::endProgram(run(argc, argv));
 }
 
 #include "tst_writing_day.moc"

@@ -6,6 +6,7 @@
 #include "shell/start_check.h"
 #include "shell/window_navigator.h"
 #include "store/novel_file.h"
+#include "store/platform.h"
 #include "ui/prompts.h"
 #include "ui/skin.h"
 
@@ -17,7 +18,7 @@
 #include <QStandardPaths>
 #include <QTranslator>
 
-int main(int argc, char *argv[])
+static int run(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     // Also the title of windows without one of their own, and the name of
@@ -64,4 +65,9 @@ int main(int argc, char *argv[])
     nav.showLibrary();
     instance.listen(bringWindowsForward);
     return app.exec();
+}
+
+int main(int argc, char *argv[])
+{
+    return platform::endProgram(run(argc, argv));
 }

@@ -117,4 +117,13 @@ Lock lockFile(const QString &path, qintptr *handle, QString *error = nullptr);
 // Lets go of the lock and removes its file.
 void unlockFile(qintptr handle, const QString &path);
 
+// Ends the program with code once main is done with it: every window closed,
+// every file stored and closed. Elsewhere it gives code back for main to
+// return. On Windows the process ends here, without the libraries' own exit
+// routines: in the MinGW build the C++ library's routine now and then waits
+// forever there, for a lock the threads library lost track of when several
+// threads ended together, and a program that never ends keeps holding its
+// data directory against the next start.
+int endProgram(int code);
+
 } // namespace platform

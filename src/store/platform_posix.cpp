@@ -335,4 +335,9 @@ void unlockFile(qintptr handle, const QString &path)
     ::close(fd);
 }
 
+int endProgram(int code)
+{
+    return code;
+}
+
 } // namespace platform

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QStringView>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -409,6 +410,13 @@ QByteArray textToGbk(QStringView text)
                                       int(text.size()), bytes.data(), int(bytes.size()), "?", nullptr);
     bytes.resize(std::max(n, 0));
     return bytes;
+}
+
+int endProgram(int code)
+{
+    std::fflush(nullptr);
+    ::TerminateProcess(::GetCurrentProcess(), UINT(code));
+    return code;
 }
 
 } // namespace platform

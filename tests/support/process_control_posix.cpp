@@ -14,11 +14,6 @@ void resumeProcess(QProcess &process)
     ::kill(pid_t(process.processId()), SIGCONT);
 }
 
-bool runsUnderWine()
-{
-    return false;
-}
-
 bool permissionsBindNobody()
 {
     return ::geteuid() == 0;

@@ -34,12 +34,6 @@ void resumeProcess(QProcess &process)
     callOn(process, "NtResumeProcess");
 }
 
-bool runsUnderWine()
-{
-    // Wine's own system library says whose it is; Windows' has no such call.
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
 bool permissionsBindNobody()
 {
     // The read-only attribute binds an administrator too, but Wine run by
