@@ -251,7 +251,7 @@ private slots:
         QCOMPARE(readAll(outside), QByteArray("not to be touched"));
         // And it is the one program there: a second start hands over.
         QProcess *second = start(dir);
-        QVERIFY(second->waitForFinished(8000));
+        QVERIFY(second->waitForFinished(30000));
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(first->state(), QProcess::Running);
     }

@@ -11,12 +11,15 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
 
 const QByteArray kActivate = "activate\n";
 const QByteArray kDone = "ok\n";
+// How long the answer waits for the caller to read it and hang up.
+constexpr int kAnswerGraceMs = 5000;
 
 QString claimedPath(const QString &dir)
 {
@@ -110,9 +113,10 @@ bool SingleInstance::activateRunning(int timeoutMs)
             return false;
         QThread::msleep(100);
     }
+    // Only the answer tells that the call got through: on Windows, waiting
+    // for a write that has already gone out reports a failure.
     socket.write(kActivate);
-    if (!socket.waitForBytesWritten(int(std::max<qint64>(1, timeoutMs - clock.elapsed()))))
-        return false;
+    socket.flush();
     QByteArray reply;
     while (!reply.endsWith('\n') && clock.elapsed() < timeoutMs) {
         if (!socket.waitForReadyRead(int(std::max<qint64>(1, timeoutMs - clock.elapsed()))))
@@ -163,13 +167,19 @@ void SingleInstance::answer()
                 }
                 if (!socket->canReadLine())
                     return;
-                if (socket->readLine() == kActivate) {
-                    if (m_onActivate)
-                        m_onActivate();
-                    socket->write(kDone);
-                    socket->flush();
+                if (socket->readLine() != kActivate) {
+                    socket->disconnectFromServer();
+                    return;
                 }
-                socket->disconnectFromServer();
+                if (m_onActivate)
+                    m_onActivate();
+                socket->write(kDone);
+                socket->flush();
+                // The caller ends the talk once it has read the answer: a
+                // pipe closed from this end drops what it has not yet read
+                // (Windows), and the second start would then say the
+                // program is already running instead of ending quietly.
+                QTimer::singleShot(kAnswerGraceMs, socket, [socket] { socket->abort(); });
             });
         }
     }
