@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStatusBar>
 #include <QtTest>
 #include <csignal>
 #include <cstdio>
