@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStatusBar>
 #include <QtTest>
 #include <cstdio>
 

@@ -125,11 +125,11 @@ bool SnapshotKeeper::takeNow(const QString &novelPath, QString *why)
     };
     auto outcome = std::make_shared<Outcome>();
     post([worker = m_worker, novelPath, outcome] {
-        QString why;
-        const auto result = worker->now(novelPath, &why);
+        QString reason;
+        const auto result = worker->now(novelPath, &reason);
         QMutexLocker lock(&outcome->mutex);
         outcome->result = result;
-        outcome->why = why;
+        outcome->why = reason;
         outcome->finished = true;
         outcome->done.wakeAll();
     });

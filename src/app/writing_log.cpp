@@ -1,10 +1,10 @@
 #include "app/writing_log.h"
 
+#include "app/worker_thread.h"
 #include "store/writing_record.h"
 
 #include <QMutex>
 #include <QMutexLocker>
-#include <QThread>
 #include <QTimer>
 #include <QWaitCondition>
 
@@ -58,20 +58,12 @@ class RecordWriter
 public:
     explicit RecordWriter(const QString &path) : m_path(path)
     {
-        m_thread = QThread::create([this] { run(); });
-        m_thread->setObjectName(QStringLiteral("WritingRecord"));
-        m_thread->start();
+        m_worker.start(QStringLiteral("WritingRecord"), [this] { run(); });
     }
     // Writes what was handed over, then ends the thread.
     ~RecordWriter()
     {
-        {
-            QMutexLocker lock(&m_mutex);
-            m_stop = true;
-            m_work.wakeAll();
-        }
-        m_thread->wait();
-        delete m_thread;
+        m_worker.stop(m_mutex, m_work, [this] { m_stop = true; });
     }
 
     // Hands a batch over; an empty one has whatever was kept tried again.
@@ -144,7 +136,7 @@ private:
     }
 
     const QString m_path;
-    QThread *m_thread = nullptr;
+    WorkerThread m_worker;
     mutable QMutex m_mutex;
     QWaitCondition m_work;
     QWaitCondition m_idle;

@@ -2,9 +2,8 @@
 
 #include "app/app_context.h"
 #include "app/snapshot_keeper.h"
-#include "chapters/book_search_command.h"
+#include "chapters/manager_commands.h"
 #include "chapters/outline_refusals.h"
-#include "chapters/statistics_command.h"
 #include "chapters/tree_label_editing.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
@@ -105,13 +104,15 @@ frm_write::frm_write(AppContext &ctx, QWidget *parent) : QWidget(parent, Qt::Win
     teshu = new QMenu(QStringLiteral("特殊章节修改"), this);
     teshu->setObjectName(QStringLiteral("teshu"));
     teshuzengjia = addMenuItem(teshu, "teshuzengjia", QStringLiteral("新增章节(&N)"), &frm_write::teshuzengjia_Click);
-    xiezuotongji = addStatisticsCommand(this, {zhangjiecaozuo, fenjuancaozuo, teshu}, [this] {
-        m_ctx.nav->showFromManager(ManagerWindow::WritingStatistics, Data1, this);
-    });
-
-    quanshuchazhao = addBookSearchCommand(this, {zhangjiecaozuo, fenjuancaozuo, teshu}, [this] {
-        m_ctx.nav->showFromManager(ManagerWindow::BookSearch, Data1, this);
-    });
+    const QList<QMenu *> menus{zhangjiecaozuo, fenjuancaozuo, teshu};
+    xiezuotongji = addManagerCommand(
+        this, menus,
+        {QStringLiteral("写作统计(&T)"), "xiezuotongji", "tongjifenge", QKeySequence(Qt::CTRL | Qt::Key_T)},
+        [this] { m_ctx.nav->showFromManager(ManagerWindow::WritingStatistics, Data1, this); });
+    quanshuchazhao = addManagerCommand(
+        this, menus,
+        {QStringLiteral("全书查找替换(&S)"), "quanshuchazhao", "chazhaofenge", QKeySequence(Qt::CTRL | Qt::Key_F)},
+        [this] { m_ctx.nav->showFromManager(ManagerWindow::BookSearch, Data1, this); });
     Form_Load();
 }
 
@@ -463,4 +464,22 @@ bool frm_write::eventFilter(QObject *watched, QEvent *event)
             return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QString frm_write::selectedVolume() const
+{
+    const QTreeWidgetItem *node = m_items.selectedNode();
+    if (!node)
+        return {};
+    return (node->parent() ? node->parent() : node)->text(0);
+}
+
+void frm_write::showChapterLengths(const QHash<qint64, int> &lengths)
+{
+    for (int i = 0, n = ListView1->topLevelItemCount(); i < n; ++i) {
+        QTreeWidgetItem *row = ListView1->topLevelItem(i);
+        const auto length = lengths.constFind(ChapterTree::keyId(nodeKey(row)));
+        if (length != lengths.cend())
+            row->setText(2, QString::number(*length));
+    }
 }

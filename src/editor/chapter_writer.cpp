@@ -4,7 +4,6 @@
 
 #include <QMutexLocker>
 #include <QDeadlineTimer>
-#include <QThread>
 
 namespace {
 
@@ -18,20 +17,12 @@ constexpr int kPauseMs = 1000;
 ChapterWriter::ChapterWriter(const QString &path, qint64 chapterId, QObject *parent)
     : QObject(parent), m_path(path), m_chapterId(chapterId)
 {
-    m_thread = QThread::create([this] { run(); });
-    m_thread->setObjectName(QStringLiteral("ChapterWriter"));
-    m_thread->start();
+    m_worker.start(QStringLiteral("ChapterWriter"), [this] { run(); });
 }
 
 ChapterWriter::~ChapterWriter()
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        m_stop = true;
-        m_work.wakeAll();
-    }
-    m_thread->wait();
-    delete m_thread;
+    m_worker.stop(m_mutex, m_work, [this] { m_stop = true; });
 }
 
 quint64 ChapterWriter::submit(const QString &text)

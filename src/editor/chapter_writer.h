@@ -3,12 +3,12 @@
 // disk, and a burst of keys during a slow write becomes one write.
 #pragma once
 
+#include "app/worker_thread.h"
+
 #include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QWaitCondition>
-
-class QThread;
 
 class ChapterWriter : public QObject
 {
@@ -44,7 +44,7 @@ private:
 
     const QString m_path;
     const qint64 m_chapterId;
-    QThread *m_thread = nullptr;
+    WorkerThread m_worker;
 
     mutable QMutex m_mutex;
     QWaitCondition m_work;

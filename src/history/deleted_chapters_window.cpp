@@ -17,8 +17,8 @@ const QString kNotice = QStringLiteral("提示");
 
 } // namespace
 
-DeletedChaptersWindow::DeletedChaptersWindow(AppContext &ctx, DataSource &data, QWidget *manager)
-    : QDialog(manager), m_ctx(ctx), m_history(data)
+DeletedChaptersWindow::DeletedChaptersWindow(AppContext &ctx, DataSource &novel, QWidget *manager)
+    : QDialog(manager), m_ctx(ctx), m_history(novel)
 {
     setObjectName(QStringLiteral("DeletedChaptersWindow"));
     setWindowTitle(QStringLiteral("找回删除的章节"));
@@ -74,7 +74,7 @@ DeletedChaptersWindow::DeletedChaptersWindow(AppContext &ctx, DataSource &data, 
         m_read = true;
         return;
     }
-    m_scan.findLost(data.databaseName(), present);
+    m_scan.findLost(novel.databaseName(), present);
 }
 
 void DeletedChaptersWindow::lostChapters(const QVector<LostChapter> &found)

@@ -115,13 +115,13 @@ QString timeText(const HistoryRow &row)
 
 } // namespace
 
-HistoryWindow::HistoryWindow(AppContext &ctx, DataSource &data, QWidget *manager)
-    : QDialog(manager), m_ctx(ctx), m_data(data), m_manager(manager)
+HistoryWindow::HistoryWindow(AppContext &ctx, DataSource &novel, QWidget *manager)
+    : QDialog(manager), m_ctx(ctx), m_data(novel), m_manager(manager)
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    m_id = data.currentRowId();
-    setWindowTitle(QStringLiteral("历史版本 - %1").arg(data.text(QStringLiteral("章节名称"))));
+    m_id = novel.currentRowId();
+    setWindowTitle(QStringLiteral("历史版本 - %1").arg(novel.text(QStringLiteral("章节名称"))));
     resize(1000, 640);
 
     List1 = new QTreeWidget(this);

@@ -9,7 +9,6 @@
 #include <QMutexLocker>
 #include <QPainter>
 #include <QPointer>
-#include <QThread>
 #include <algorithm>
 
 namespace {
@@ -84,21 +83,16 @@ CoverShelf::CoverShelf(const QSize &size, qreal devicePixelRatio, const QString 
         m_default = QPixmap::fromImage(decode(buffer, m_box));
     }
     m_default.setDevicePixelRatio(m_ratio);
-    m_thread = QThread::create([this] { run(); });
-    m_thread->setObjectName(QStringLiteral("CoverShelf"));
-    m_thread->start(QThread::LowPriority);
+    m_worker.start(
+        QStringLiteral("CoverShelf"), [this] { run(); }, QThread::LowPriority);
 }
 
 CoverShelf::~CoverShelf()
 {
-    {
-        QMutexLocker lock(&m_mutex);
+    m_worker.stop(m_mutex, m_work, [this] {
         m_stop = true;
         m_cancel = true;
-        m_work.wakeAll();
-    }
-    m_thread->wait();
-    delete m_thread;
+    });
 }
 
 QIcon CoverShelf::icon(const QString &path, qint64 rowid)

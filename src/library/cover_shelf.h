@@ -7,6 +7,8 @@
 // shows its cover again, read afresh, when it is painted again.
 #pragma once
 
+#include "app/worker_thread.h"
+
 #include <QCache>
 #include <QHash>
 #include <QIcon>
@@ -20,8 +22,6 @@
 #include <QWaitCondition>
 #include <atomic>
 #include <deque>
-
-class QThread;
 
 class CoverShelf : public QObject
 {
@@ -88,7 +88,7 @@ private:
     // Asked for while painting, handed to the thread once the painting is
     // done, so that the entries are read in the order they were painted.
     QVector<int> m_asked;
-    QThread *m_thread = nullptr;
+    WorkerThread m_worker;
 
     mutable QMutex m_mutex;
     QWaitCondition m_work;

@@ -4,7 +4,6 @@
 
 #include <QMetaObject>
 #include <QMutexLocker>
-#include <QThread>
 #include <chrono>
 
 namespace {
@@ -118,21 +117,15 @@ FoundHit describeHit(QStringView text, const TextHit &hit, int radius)
 
 BookSearch::BookSearch(QObject *parent) : QObject(parent)
 {
-    m_thread = QThread::create([this] { run(); });
-    m_thread->setObjectName(QStringLiteral("BookSearch"));
-    m_thread->start();
+    m_worker.start(QStringLiteral("BookSearch"), [this] { run(); });
 }
 
 BookSearch::~BookSearch()
 {
-    {
-        QMutexLocker lock(&m_mutex);
+    m_worker.stop(m_mutex, m_work, [this] {
         m_stop = true;
         m_cancel = true;
-        m_work.wakeAll();
-    }
-    m_thread->wait();
-    delete m_thread;
+    });
 }
 
 void BookSearch::start(const QString &path, const TextQuery &query, const QString &volume)

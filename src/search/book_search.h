@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/text_search.h"
+#include "app/worker_thread.h"
 
 #include <QMutex>
 #include <QObject>
@@ -13,8 +14,6 @@
 #include <QVector>
 #include <QWaitCondition>
 #include <atomic>
-
-class QThread;
 
 // One hit as the results show it: where it is in the chapter's text, and
 // about 20 characters either side with the hit marked.
@@ -99,7 +98,7 @@ private:
     void post(quint64 job, QVector<FoundChapter> chapters);
     void postEnd(quint64 job, const BookSearchOutcome &outcome);
 
-    QThread *m_thread = nullptr;
+    WorkerThread m_worker;
     QMutex m_mutex;
     QWaitCondition m_work;
     Job m_next;
