@@ -96,6 +96,26 @@ QString directoryOf(const QString &path)
     return info.isDir() ? info.absoluteFilePath() : info.absolutePath();
 }
 
+// The attributes of what stands at path, a link not followed, without opening
+// it; false with kind set when the name alone, or the system's refusal,
+// already answers.
+bool attributesAt(const QString &path, WIN32_FILE_ATTRIBUTE_DATA &data, Kind &kind, QString *error)
+{
+    if (path.isEmpty()) {
+        kind = Kind::Missing;
+        return false;
+    }
+    if (windowsnames::isDevicePath(path)) {
+        kind = Kind::Other;
+        return false;
+    }
+    if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data)) {
+        kind = kindOfError(GetLastError(), error);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString fileNameProblem(const QString &name)
@@ -105,20 +125,17 @@ QString fileNameProblem(const QString &name)
 
 Kind kindOf(const QString &path, qint64 *size, QString *error)
 {
-    if (path.isEmpty())
-        return Kind::Missing;
-    if (windowsnames::isDevicePath(path))
-        return Kind::Other;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data))
-        return kindOfError(GetLastError(), error);
+    Kind kind = Kind::Unknown;
+    if (!attributesAt(path, data, kind, error))
+        return kind;
     if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return kindOfAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, size);
     // A link: what it leads to counts.
     const HANDLE h = openToLook(path);
     if (h == INVALID_HANDLE_VALUE)
         return kindOfError(GetLastError(), error);
-    const Kind kind = kindOfHandle(h, size, error);
+    kind = kindOfHandle(h, size, error);
     CloseHandle(h);
     return kind;
 }
@@ -270,13 +287,10 @@ Kind kindOfEntry(const QString &path, bool, qint64 *size)
 {
     // The user's own folders are closed to other users by their access
     // lists; what counts is what stands at the name, a link not followed.
-    if (path.isEmpty())
-        return Kind::Missing;
-    if (windowsnames::isDevicePath(path))
-        return Kind::Other;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data))
-        return kindOfError(GetLastError(), nullptr);
+    Kind kind = Kind::Unknown;
+    if (!attributesAt(path, data, kind, nullptr))
+        return kind;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return Kind::Other;
     return kindOfAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, size);
