@@ -36,19 +36,19 @@ windows_qt() {
     "$here/build-qt.sh" "$(cache_dir)/mingw-qt" >&2
     src="$(cache_dir)/mingw-qt"
   fi
-  if [ -d "$src" ]; then
-    (cd "$src" && pwd)
-    return
-  fi
-  [ -f "$src" ] || { echo "No Windows Qt at $src" >&2; return 1; }
   local dir stamp
-  dir="$(cache_dir)/$(basename "$src" .tgz)"
-  stamp="$(stat -c %s-%Y "$src")"
-  if [ "$(cat "$dir/.unpacked" 2>/dev/null)" != "$stamp" ]; then
-    rm -rf "$dir"
-    mkdir -p "$dir"
-    tar xzf "$src" -C "$dir"
-    echo "$stamp" >"$dir/.unpacked"
+  if [ -d "$src" ]; then
+    dir="$(cd "$src" && pwd)"
+  else
+    [ -f "$src" ] || { echo "No Windows Qt at $src" >&2; return 1; }
+    dir="$(cache_dir)/$(basename "$src" .tgz)"
+    stamp="$(stat -c %s-%Y "$src")"
+    if [ "$(cat "$dir/.unpacked" 2>/dev/null)" != "$stamp" ]; then
+      rm -rf "$dir"
+      mkdir -p "$dir"
+      tar xzf "$src" -C "$dir"
+      echo "$stamp" >"$dir/.unpacked"
+    fi
   fi
   # The offscreen platform the tests use reads fonts only from Qt's own
   # lib/fonts; a Windows Qt ships none.
