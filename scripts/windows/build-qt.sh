@@ -8,7 +8,7 @@
 #                                  speaks to SQLite itself: Qt is made
 #                                  without its database module.
 #     PREFIX/include/sqlite3.h, PREFIX/lib/libsqlite3.a    SQLite for MinGW
-# About 30 minutes on 2 cores. Needs the packages of install-deps.sh
+# About 30 minutes on 2 cores. Installs what it needs with install-deps.sh
 # --windows-qt; the source packages come from the same archive as the
 # system's own packages (a deb-src list of this script's own, in its work
 # folder: the system's apt settings stay as they are).
@@ -16,6 +16,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
 [ $# -eq 1 ] || { echo "usage: scripts/windows/build-qt.sh PREFIX" >&2; exit 2; }
+"$repo/scripts/install-deps.sh" --windows-qt
 mkdir -p "$1"
 prefix="$(cd "$1" && pwd)"
 work="${YANZHOU_QT_WORK:-$prefix.work}"
